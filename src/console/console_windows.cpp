@@ -1,0 +1,100 @@
+// The console control functions on the Windows console.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "colour_presets.h"
+#include "console.h"
+
+namespace {
+
+HANDLE output() {
+  fflush(stdout);  // text written before a console call lands where it was meant to
+  return GetStdHandle(STD_OUTPUT_HANDLE);
+}
+
+// Positions and sizes go to the console as their low 16 bits.
+COORD cell(int x, int y) {
+  COORD c;
+  c.X = static_cast<SHORT>(x);
+  c.Y = static_cast<SHORT>(y);
+  return c;
+}
+
+}  // namespace
+
+void gotoxy(int x, int y) { SetConsoleCursorPosition(output(), cell(x, y)); }
+
+void SetCursorVisible(int visible, int size) {
+  CONSOLE_CURSOR_INFO info;
+  info.dwSize = static_cast<DWORD>(size);
+  info.bVisible = visible != 0;
+  SetConsoleCursorInfo(output(), &info);
+}
+
+void getxy(int* x, int* y) {
+  CONSOLE_SCREEN_BUFFER_INFO info{};  // stays zero where standard output is no console
+  GetConsoleScreenBufferInfo(output(), &info);
+  *x = info.dwCursorPosition.X;
+  *y = info.dwCursorPosition.Y;
+}
+
+int whereX() {
+  int x, y;
+  getxy(&x, &y);
+  return x;
+}
+
+int whereY() {
+  int x, y;
+  getxy(&x, &y);
+  return y;
+}
+
+void clrscr() {
+  const HANDLE console = output();
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  GetConsoleScreenBufferInfo(console, &info);
+  const DWORD cells = static_cast<DWORD>(info.dwSize.X) * static_cast<DWORD>(info.dwSize.Y);
+  DWORD written;
+  FillConsoleOutputCharacterA(console, ' ', cells, cell(0, 0), &written);
+  GetConsoleScreenBufferInfo(console, &info);
+  FillConsoleOutputAttribute(console, info.wAttributes, cells, cell(0, 0), &written);
+  SetConsoleCursorPosition(console, cell(0, 0));
+}
+
+void clreol() {
+  const int x = whereX();
+  const int y = whereY();
+  const HANDLE console = output();
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  GetConsoleScreenBufferInfo(console, &info);
+  const DWORD count = static_cast<DWORD>(info.dwSize.X - whereX());
+  DWORD written;
+  FillConsoleOutputCharacterA(console, ' ', count, cell(x, y), &written);
+  GetConsoleScreenBufferInfo(console, &info);
+  FillConsoleOutputAttribute(console, info.wAttributes, count, cell(x, y), &written);
+  SetConsoleCursorPosition(console, cell(x, y));
+}
+
+void setrgb(int preset) { SetConsoleTextAttribute(output(), preset_attribute(preset)); }
+
+void SetScrnSize(int width, int height) {
+  const HANDLE console = output();
+  SMALL_RECT window;
+  window.Left = 0;
+  window.Top = 0;
+  window.Right = static_cast<SHORT>(width - 1);
+  window.Bottom = static_cast<SHORT>(height - 1);
+  // The window first, then the buffer, whether or not the window could be set.
+  SetConsoleWindowInfo(console, TRUE, &window);
+  SetConsoleScreenBufferSize(console, cell(width, height));
+}
+
+void togglefullscreen() {
+  constexpr BYTE kAlt = 0x12, kAltScan = 0x38, kEnter = 0x0D, kEnterScan = 0x1C;
+  keybd_event(kAlt, kAltScan, 0, 0);
+  keybd_event(kEnter, kEnterScan, 0, 0);
+  keybd_event(kEnter, kEnterScan, KEYEVENTF_KEYUP, 0);
+  keybd_event(kAlt, kAltScan, KEYEVENTF_KEYUP, 0);
+}

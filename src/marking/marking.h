@@ -1,0 +1,34 @@
+// The marking system: the score book of five students in three subjects,
+// the input sources that fill it, and the reports that print it.
+#pragma once
+
+constexpr int kStudents = 5;
+constexpr int kSubjects = 3;  // Chi, Eng, Math, in this order
+constexpr int kGrades = 5;    // A to E
+
+// The score book. Zero at start-up; marks are written by the input sources,
+// totals and grade counts only by cal_totals.
+extern int score[kStudents][kSubjects];
+extern int studTL[kStudents];   // each student's total
+extern int gradeTL[kGrades];    // students per grade, A to E
+
+void cal_totals();
+
+// Input submenu and its three sources.
+void inputMenu();
+void random_scores();
+void input_score();
+void scoreFromFile();
+
+// Reports.
+void displayScore();
+void freqTables();
+void statistics();
+void histogram();
+
+// Shared by both menus: the submenu's three choices, which the main menu previews.
+extern const char* const inputChoices[3];
+
+// Discards held line input, reads one key (echoed), writes two line feeds and
+// returns the key in upper case. The end of input reads as Q.
+char menuKey();

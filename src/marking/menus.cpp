@@ -1,0 +1,38 @@
+#include <cctype>
+#include <cstdio>
+
+#include "keyboard.h"
+#include "marking.h"
+
+const char* const inputChoices[3] = {
+    "\t(r) random scores   ",
+    "\t(k) from keyboard   ",
+    "\t(f) from file       ",
+};
+
+char menuKey() {
+  // Whatever an earlier keyboard entry left on the line is thrown away here,
+  // so the next entry starts afresh.
+  discard_input();
+  const int key = read_key();
+  puts("\n");
+  return key == EOF ? 'Q' : static_cast<char>(toupper(key));
+}
+
+void inputMenu() {
+  puts("\t<< Input Scores >>  ");
+  for (const char* choice : inputChoices) puts(choice);
+  puts("\t(q) quit/exit       ");
+  fputs("\tQ: option  ", stdout);
+
+  const char key = menuKey();
+  if (key == 'Q') return;
+  switch (key) {
+    case 'R': random_scores(); break;
+    case 'K': input_score(); break;
+    case 'F': scoreFromFile(); break;
+    default: break;  // an unlisted key still recomputes and lists the book
+  }
+  cal_totals();
+  displayScore();
+}

@@ -1,0 +1,65 @@
+#include <cstdio>
+
+#include "keyboard.h"
+#include "marking.h"
+
+void displayScore() {
+  puts("ST\tChi\tEng\tMath\tTotal\tAvg");
+  for (int i = 0; i < kStudents; ++i) {
+    printf("%02i:", i + 1);
+    for (int j = 0; j < kSubjects; ++j) printf("\t%2d", score[i][j]);
+    printf("\t%3d\t%4.1f (E)\n", studTL[i], studTL[i] / 3.0);
+  }
+  putchar('\n');
+  wait_for_key();
+}
+
+void freqTables() {
+  static const char* const ranges[kGrades] = {"86 - 100", "70 -  85", "50 -  69",
+                                               "30 -  49", "00 -  29"};
+  puts("----------------------------------------------------");
+  puts("|   Grade   |    Range     |       Frequency       |");
+  puts("|-----------|--------------|-----------------------|");
+  for (int g = 0; g < kGrades; ++g) {
+    printf("|     %c     |   %s   |          %3i          |\n", 'A' + g, ranges[g], gradeTL[g]);
+  }
+  puts("|--------------------------|-----------------------|");
+  // The class always has five students; the rows add up to it only after an input.
+  printf("|                 Total    |          %3d          |\n", kStudents);
+  puts("----------------------------------------------------\n");
+}
+
+void statistics() {
+  puts("Grade\tFrequency   ");
+  for (int g = 0; g < kGrades; ++g) {
+    printf("%c\t", 'A' + g);
+    for (int n = 0; n < gradeTL[g]; ++n) putchar('*');
+    putchar('\n');
+  }
+  putchar('\n');
+}
+
+void histogram() {
+  static const char* const picture[] = {
+      "| Frequency",
+      "|          ",
+      "|     15 -             *",
+      "|        |             *",
+      "|        |             *",
+      "|        |             *",
+      "|        |             *",
+      "|     10 -             *",
+      "|        |             *",
+      "|        |             *",
+      "|        |        *    *",
+      "|        |        *    *",
+      "|      5 -        *    *    *",
+      "|        |        *    *    *",
+      "|        |   *    *    *    *",
+      "|        |   *    *    *    *",
+      "|        |   *    *    *    *    *          ",
+      "|      --|----------------------------------",
+      "|        |   A    B    C    D    E  (Grade) ",
+  };
+  for (const char* line : picture) puts(line);
+}

@@ -1,0 +1,40 @@
+#include <climits>
+
+#include "marking.h"
+
+int score[kStudents][kSubjects];
+int studTL[kStudents];
+int gradeTL[kGrades];
+
+namespace {
+
+// Totals are summed in 64 bits and held at the nearest 32-bit value, so an
+// extreme entry grades as very high or very low instead of wrapping around.
+int saturated_sum(const int (&marks)[kSubjects]) {
+  long long sum = 0;
+  for (int mark : marks) sum += mark;
+  if (sum > INT_MAX) return INT_MAX;
+  if (sum < INT_MIN) return INT_MIN;
+  return static_cast<int>(sum);
+}
+
+// The grade bands are strict tests on the average, so an average of exactly
+// 85 is a B while 85.33 is an A.
+int grade_index(float average) {
+  if (average > 85) return 0;
+  if (average > 69) return 1;
+  if (average > 49) return 2;
+  if (average > 29) return 3;
+  return 4;
+}
+
+}  // namespace
+
+void cal_totals() {
+  for (int& count : gradeTL) count = 0;
+  for (int i = 0; i < kStudents; ++i) studTL[i] = saturated_sum(score[i]);
+  for (int i = 0; i < kStudents; ++i) {
+    const float average = static_cast<float>(studTL[i] / 3.0);
+    ++gradeTL[grade_index(average)];
+  }
+}

@@ -1,0 +1,20 @@
+// What the menus need from the console. One implementation per platform;
+// nothing else in the program knows which platform it runs on.
+#pragma once
+
+// Reads one key without waiting for Enter and echoes it. Returns the key's
+// byte, or EOF when input has ended. A key that a terminal sends as several
+// bytes (an arrow, a function key, a non-ASCII character) is read whole and
+// returns a byte that no menu choice uses.
+int read_key();
+
+// Converts the next mark from line input as scanf("%d") does: 1 when a mark
+// was stored, 0 when the text there does not begin a number (the text stays
+// unread, so the next call fails too), EOF when input has ended.
+int read_mark(int* mark);
+
+// Throws away what is held of a line typed earlier and not yet converted.
+void discard_input();
+
+// Prompts "Press any key to continue . . . ", waits for one key, ends the line.
+void wait_for_key();

@@ -1,0 +1,33 @@
+// Standard input taken the way a terminal in line mode delivers it.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Marks are converted from the line taken last; a new line is taken only when
+// that one is used up. Bytes read ahead but not yet taken belong to no line:
+// keys are taken from them one byte at a time, and dropping the held line
+// never touches them.
+class LineInput {
+ public:
+  // Reads up to size bytes: the count, 0 at the end of input, or -1 on error.
+  using Reader = std::function<long(char* buffer, long size)>;
+
+  explicit LineInput(Reader reader);
+
+  int take_byte();              // the next byte not yet taken, or EOF
+  int convert_mark(int* mark);  // as scanf("%d"): 1, 0 or EOF
+  void drop_held_line();
+
+ private:
+  bool take_line();
+  bool refill();
+
+  Reader reader_;
+  std::string held_;  // the line taken last
+  size_t held_pos_ = 0;
+  std::vector<char> pending_;  // read ahead, not yet taken
+  size_t pending_pos_ = 0;
+  size_t pending_end_ = 0;
+};

@@ -1,0 +1,148 @@
+// The program on a real pseudo-terminal: keys without Enter, the pause, and
+// the terminal's settings put back however the program ends.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "pty_session.h"
+#include "run_program.h"
+
+#ifndef MARKING_SYSTEM
+#error "MARKING_SYSTEM must name the program under test"
+#endif
+
+namespace {
+
+const std::string kMenuTitle = "<< Marking System >> ";
+const std::string kPrompt = "Q: option  ";
+const std::string kPause = "Press any key to continue . . . ";
+
+size_t count(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+void expect_restored(const PtySession& pty) {
+  EXPECT_TRUE(same_settings(pty.settings(), pty.initial_settings()))
+      << "the terminal was left changed";
+}
+
+TEST(Terminal, KeyIsTakenWithoutEnterAndEchoedOnce) {
+  PtySession pty({MARKING_SYSTEM});
+  ASSERT_TRUE(pty.wait_for(kPrompt));
+  pty.send("2");
+  ASSERT_TRUE(pty.wait_for(kPause));
+  EXPECT_NE(pty.output().find(kPrompt + "2\r\n\r\nST\tChi"), std::string::npos) << pty.output();
+
+  EXPECT_TRUE(pty.quiet_for(300)) << "the pause must wait for a key";
+  pty.send("x");
+  ASSERT_TRUE(pty.wait_for(kMenuTitle));
+  EXPECT_NE(pty.output().find(kPause + "\r\n" + kMenuTitle), std::string::npos)
+      << "the pause's key is not echoed";
+
+  ASSERT_TRUE(pty.wait_for(kPrompt));
+  pty.send("q");
+  const int status = pty.wait_exit();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_TRUE(pty.since_last_match().find("q\r\n\r\n") == 0) << pty.since_last_match();
+  expect_restored(pty);
+}
+
+TEST(Terminal, KeysOfSeveralBytesAreOneKeyEach) {
+  struct Key {
+    const char* name;
+    std::string bytes;
+    std::string echo;
+  };
+  const Key keys[] = {
+      {"up arrow", "\x1b[A", ""},       {"F1 (xterm)", "\x1bOP", ""},
+      {"F5", "\x1b[15~", ""},           {"F1 (Linux console)", "\x1b[[A", ""},
+      {"Escape alone", "\x1b", ""},     {"e acute", "\xc3\xa9", "\xc3\xa9"},
+      {"euro sign", "\xe2\x82\xac", "\xe2\x82\xac"},  {"emoji", "\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80"},
+  };
+  PtySession pty({MARKING_SYSTEM});
+  ASSERT_TRUE(pty.wait_for(kPrompt));
+  for (const Key& key : keys) {
+    SCOPED_TRACE(key.name);
+    const size_t menus = count(pty.output(), kMenuTitle);
+    pty.send(key.bytes);
+    ASSERT_TRUE(pty.wait_for(kPrompt));
+    EXPECT_TRUE(pty.quiet_for(250));
+    EXPECT_EQ(count(pty.output(), kMenuTitle), menus + 1) << "shown more than once";
+    EXPECT_NE(pty.output().find(kPrompt + key.echo + "\r\n\r\n" + kMenuTitle), std::string::npos);
+  }
+  pty.send("Q");
+  EXPECT_EQ(pty.wait_exit(), 0);
+  expect_restored(pty);
+}
+
+TEST(Terminal, SignalsEndTheProgramWithTheTerminalRestored) {
+  struct Case {
+    const char* where;
+    std::string keys_before;  // to reach the place where the signal arrives
+    std::string wait_text;
+    int signal;  // 0: Ctrl-C typed at the keyboard
+  };
+  const Case cases[] = {
+      {"Ctrl-C at the menu", "", kPrompt, 0},
+      {"Ctrl-C in the pause", "2", kPause, 0},
+      {"SIGTERM at the menu", "", kPrompt, SIGTERM},
+      {"SIGHUP in the pause", "2", kPause, SIGHUP},
+      {"SIGQUIT in the submenu", "1", "\tQ: option  ", SIGQUIT},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.where);
+    PtySession pty({MARKING_SYSTEM});
+    ASSERT_TRUE(pty.wait_for(kPrompt));
+    if (!c.keys_before.empty()) {
+      pty.send(c.keys_before);
+      ASSERT_TRUE(pty.wait_for(c.wait_text));
+    }
+    usleep(100 * 1000);  // let the program settle into its read
+    if (c.signal == 0)
+      pty.send("\x03");
+    else
+      kill(pty.pid(), c.signal);
+    const int status = pty.wait_exit();
+    ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    EXPECT_EQ(WTERMSIG(status), c.signal == 0 ? SIGINT : c.signal);
+    expect_restored(pty);
+  }
+}
+
+TEST(Terminal, CtrlZThenFgLeavesTheShellAndTheKeysWorking) {
+  const std::string dir = make_temp_dir();
+  PtySession shell({"bash", "--norc", "--noprofile", "-i"}, dir, {"PS1=$ "});
+  ASSERT_TRUE(shell.wait_for("$ "));
+  shell.send("stty -g >before; " + std::string(MARKING_SYSTEM) + "\n");
+  ASSERT_TRUE(shell.wait_for(kPrompt));
+  usleep(100 * 1000);
+  shell.send("\x1a");
+  ASSERT_TRUE(shell.wait_for("Stopped"));
+  ASSERT_TRUE(shell.wait_for("$ "));
+  shell.send("stty -g >stopped; fg\n");
+  ASSERT_TRUE(shell.wait_for("marking-system"));
+  usleep(100 * 1000);
+  shell.send("2");  // no Enter: key mode is back
+  ASSERT_TRUE(shell.wait_for(kPause)) << shell.output();
+  shell.send(" ");
+  ASSERT_TRUE(shell.wait_for(kPrompt));
+  shell.send("q");
+  ASSERT_TRUE(shell.wait_for("$ "));
+  shell.send("stty -g >after; exit\n");
+  EXPECT_EQ(shell.wait_exit(), 0);
+
+  const std::string before = read_file(dir + "/before");
+  EXPECT_FALSE(before.empty());
+  EXPECT_EQ(read_file(dir + "/stopped"), before) << "stopped with the terminal still in key mode";
+  EXPECT_EQ(read_file(dir + "/after"), before);
+  for (const char* name : {"/before", "/stopped", "/after"}) unlink((dir + name).c_str());
+  rmdir(dir.c_str());
+}
+
+}  // namespace

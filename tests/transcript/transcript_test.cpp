@@ -1,0 +1,173 @@
+// Scripted sessions: each case's input is piped to the program and what it
+// writes is compared byte for byte with the expected file.
+//
+//   transcript_test CASES_DIR COMMAND...
+//
+// COMMAND runs the program (for example `wine marking-system.exe`). A case is
+// NAME.in with NAME.out, and optionally NAME.scores (put in place as
+// scores.txt, and checked to be unchanged afterwards) and NAME.err (the
+// expected standard error, empty otherwise). The Windows build ends lines with
+// CRLF; its output is compared with those line ends made LF.
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "run_program.h"
+
+namespace {
+
+std::vector<std::string> program;  // the command that runs the program under test
+
+bool windows_build() {
+  const std::string& exe = program.back();
+  return exe.size() > 4 && exe.compare(exe.size() - 4, 4, ".exe") == 0;
+}
+
+std::string lf_line_ends(std::string text) {
+  if (!windows_build()) return text;
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
+  return out;
+}
+
+bool exists(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0;
+}
+
+// Runs one session in a fresh directory; `scores` is the scores.txt to put there, if any.
+RunResult session(const std::string& input, const std::string* scores = nullptr) {
+  const std::string dir = make_temp_dir();
+  write_file(dir + "/.stdin", input);
+  if (scores) write_file(dir + "/scores.txt", *scores);
+  RunResult result = run_program(program, dir + "/.stdin", dir);
+  if (scores) {
+    EXPECT_EQ(read_file(dir + "/scores.txt"), *scores) << "scores.txt was changed";
+  }
+  unlink((dir + "/.stdin").c_str());
+  unlink((dir + "/scores.txt").c_str());
+  rmdir(dir.c_str());
+  result.out = lf_line_ends(result.out);
+  result.err = lf_line_ends(result.err);
+  return result;
+}
+
+void expect_clean_exit(const RunResult& result) {
+  EXPECT_TRUE(WIFEXITED(result.status) && WEXITSTATUS(result.status) == 0)
+      << "status " << result.status;
+}
+
+class Transcript : public ::testing::Test {
+ public:
+  explicit Transcript(std::string base) : base_(std::move(base)) {}
+  void TestBody() override {
+    const std::string expected_err = exists(base_ + ".err") ? read_file(base_ + ".err") : "";
+    RunResult result;
+    if (exists(base_ + ".scores")) {
+      const std::string scores = read_file(base_ + ".scores");
+      result = session(read_file(base_ + ".in"), &scores);
+    } else {
+      result = session(read_file(base_ + ".in"));
+    }
+    EXPECT_EQ(result.out, read_file(base_ + ".out"));
+    EXPECT_EQ(result.err, expected_err);
+    expect_clean_exit(result);
+  }
+
+ private:
+  std::string base_;
+};
+
+void register_cases(const std::string& dir) {
+  std::set<std::string> names;
+  if (DIR* listing = opendir(dir.c_str())) {
+    while (const dirent* entry = readdir(listing)) {
+      const std::string file = entry->d_name;
+      if (file.size() > 3 && file.compare(file.size() - 3, 3, ".in") == 0)
+        names.insert(file.substr(0, file.size() - 3));
+    }
+    closedir(listing);
+  }
+  for (const std::string& name : names) {
+    const std::string base = dir + "/" + name;
+    ::testing::RegisterTest("Transcript", name.c_str(), nullptr, nullptr, __FILE__, __LINE__,
+                            [base]() -> ::testing::Test* { return new Transcript(base); });
+  }
+}
+
+// The score list's rows: marks, total and average of each student.
+struct Row {
+  int marks[3];
+  int total;
+  double average;
+};
+
+std::vector<Row> score_rows(const std::string& text) {
+  static const std::regex row(R"((\d\d):\t *(-?\d+)\t *(-?\d+)\t *(-?\d+)\t *(-?\d+)\t *(-?[\d.]+) \(E\)\n)");
+  std::vector<Row> rows;
+  for (std::sregex_iterator it(text.begin(), text.end(), row), end; it != end; ++it) {
+    Row r{};
+    for (int j = 0; j < 3; ++j) r.marks[j] = std::stoi((*it)[2 + j]);
+    r.total = std::stoi((*it)[5]);
+    r.average = std::stod((*it)[6]);
+    rows.push_back(r);
+  }
+  return rows;
+}
+
+TEST(RandomMarks, LieIn30To99AndAreTotalled) {
+  // R lists the new marks; 2 lists the same book again.
+  const RunResult result = session("1r 2 q");
+  expect_clean_exit(result);
+  const std::vector<Row> rows = score_rows(result.out);
+  ASSERT_EQ(rows.size(), 10u) << result.out;
+  for (int i = 0; i < 5; ++i) {
+    const Row& r = rows[static_cast<size_t>(i)];
+    for (int mark : r.marks) {
+      EXPECT_GE(mark, 30);
+      EXPECT_LE(mark, 99);
+    }
+    EXPECT_EQ(r.total, r.marks[0] + r.marks[1] + r.marks[2]);
+    EXPECT_NEAR(r.average, r.total / 3.0, 0.051);
+    const Row& again = rows[static_cast<size_t>(i + 5)];
+    EXPECT_TRUE(std::equal(r.marks, r.marks + 3, again.marks));
+  }
+}
+
+TEST(RandomMarks, TwoFillsInOneSecondAreTheSame) {
+  // Seeded from the clock in seconds: fills in the same second repeat. A run
+  // that straddles a second boundary is retried.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const time_t before = time(nullptr);
+    const RunResult result = session("1r 1r q");
+    if (time(nullptr) != before) continue;
+    const std::vector<Row> rows = score_rows(result.out);
+    ASSERT_EQ(rows.size(), 10u);
+    for (size_t i = 0; i < 5; ++i)
+      EXPECT_TRUE(std::equal(rows[i].marks, rows[i].marks + 3, rows[i + 5].marks));
+    return;
+  }
+  GTEST_SKIP() << "every attempt straddled a second boundary";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (argc < 3) {
+    fprintf(stderr, "usage: %s CASES_DIR COMMAND...\n", argv[0]);
+    return 2;
+  }
+  program.assign(argv + 2, argv + argc);
+  register_cases(argv[1]);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,105 @@
+#include "line_input.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Feeds the given chunks one read at a time, like a pipe that delivers them
+// separately, then reports the end of input.
+LineInput input_of(std::vector<std::string> chunks) {
+  auto next = std::make_shared<size_t>(0);
+  return LineInput([chunks, next](char* buffer, long size) -> long {
+    if (*next == chunks.size()) return 0;
+    const std::string& chunk = chunks[(*next)++];
+    const long n = std::min<long>(size, static_cast<long>(chunk.size()));
+    memcpy(buffer, chunk.data(), static_cast<size_t>(n));
+    return n;
+  });
+}
+
+struct Conversion {
+  const char* text;
+  std::vector<int> results;  // what each call returns, in order
+  std::vector<int> marks;    // the marks stored by the calls that succeeded
+};
+
+TEST(LineInputTest, ConvertsMarksAsPercentD) {
+  const Conversion cases[] = {
+      {"85 90 77\n", {1, 1, 1, EOF}, {85, 90, 77}},
+      {"  \t+7\v\f\r-12\n", {1, 1, EOF}, {7, -12}},
+      {"\n\n   \n42", {1, EOF}, {42}},               // white space across lines, no final line feed
+      {"010 0x10\n", {1, 1, 0, 0}, {10, 0}},         // decimal only: the x stops the number
+      {"85,90,77\n", {1, 0, 0}, {85}},               // the comma is not skipped
+      {"- 5\n", {0, 0}, {}},                         // a sign with no digit is no number
+      {"abc 5\n", {0, 0}, {}},
+      {"2147483647 2147483648 -2147483648 -2147483649\n", {1, 1, 1, 1}, {INT_MAX, INT_MAX, INT_MIN, INT_MIN}},
+      {"99999999999999999999999999999999999999 -99999999999999999999999999999999999999", {1, 1}, {INT_MAX, INT_MIN}},
+      {"", {EOF, EOF}, {}},
+      {" \n \n", {EOF}, {}},
+  };
+  for (const Conversion& c : cases) {
+    SCOPED_TRACE(c.text);
+    LineInput input = input_of({c.text});
+    std::vector<int> results, marks;
+    for (size_t n = 0; n < c.results.size(); ++n) {
+      int mark = -999;
+      results.push_back(input.convert_mark(&mark));
+      if (results.back() == 1) marks.push_back(mark);
+      else EXPECT_EQ(mark, -999) << "a failed conversion stores nothing";
+    }
+    EXPECT_EQ(results, c.results);
+    EXPECT_EQ(marks, c.marks);
+  }
+}
+
+TEST(LineInputTest, FailedTextStaysUntilTheHeldLineIsDropped) {
+  LineInput input = input_of({"-x 1\n", "2\n"});
+  int mark = 0;
+  EXPECT_EQ(input.convert_mark(&mark), 0);
+  EXPECT_EQ(input.convert_mark(&mark), 0);
+  input.drop_held_line();
+  EXPECT_EQ(input.convert_mark(&mark), 1);
+  EXPECT_EQ(mark, 2);
+}
+
+TEST(LineInputTest, TakesOneLineAtATimeSoKeysAfterItAreKept) {
+  // One read delivers the marks and the keys after them; only the marks' line is held.
+  LineInput input = input_of({"85 90\n2 q"});
+  int mark = 0;
+  EXPECT_EQ(input.convert_mark(&mark), 1);
+  input.drop_held_line();
+  EXPECT_EQ(input.take_byte(), '2');
+  EXPECT_EQ(input.take_byte(), ' ');
+  EXPECT_EQ(input.take_byte(), 'q');
+  EXPECT_EQ(input.take_byte(), EOF);
+  EXPECT_EQ(input.take_byte(), EOF);
+}
+
+TEST(LineInputTest, KeyTakenWhileALineIsHeldLeavesTheLineHeld) {
+  LineInput input = input_of({"1 2\n", "x3\n"});
+  int mark = 0;
+  EXPECT_EQ(input.convert_mark(&mark), 1);
+  EXPECT_EQ(input.take_byte(), 'x');
+  EXPECT_EQ(input.convert_mark(&mark), 1);
+  EXPECT_EQ(mark, 2);
+  EXPECT_EQ(input.convert_mark(&mark), 1);
+  EXPECT_EQ(mark, 3);
+}
+
+TEST(LineInputTest, LinesOfAnyLengthAcrossManyReads) {
+  std::string digits(200000, '7');
+  LineInput input = input_of({"   ", digits.substr(0, 70000), digits.substr(70000), " 5\n"});
+  int mark = 0;
+  EXPECT_EQ(input.convert_mark(&mark), 1);
+  EXPECT_EQ(mark, INT_MAX);
+  EXPECT_EQ(input.convert_mark(&mark), 1);
+  EXPECT_EQ(mark, 5);
+}
+
+}  // namespace
