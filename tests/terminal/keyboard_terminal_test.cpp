@@ -81,6 +81,32 @@ TEST(Terminal, KeysOfSeveralBytesAreOneKeyEach) {
   expect_restored(pty);
 }
 
+TEST(Terminal, MarksAreTypedWithTheTerminalsLineEditing) {
+  PtySession pty({MARKING_SYSTEM});
+  ASSERT_TRUE(pty.wait_for(kPrompt));
+  pty.send("1");
+  ASSERT_TRUE(pty.wait_for("\tQ: option  "));
+  pty.send("k");
+  ASSERT_TRUE(pty.wait_for("\tStudent01:\t"));
+  const termios typing = pty.settings();
+  EXPECT_TRUE((typing.c_lflag & ICANON) && (typing.c_lflag & ECHO)) << "marks are line input";
+  pty.send("86");
+  pty.send(std::string(1, static_cast<char>(typing.c_cc[VERASE])) + "5 90 77\n");
+  ASSERT_TRUE(pty.wait_for("\tStudent02:\t"));
+  pty.send("60 70\n80 55 65 75 45\n");  // marks across lines serve the next students
+  ASSERT_TRUE(pty.wait_for("\tStudent04:\t"));
+  pty.send("35 25 1 2 3 4 5\n");  // 4 and 5 are left over and dropped at the next menu
+  ASSERT_TRUE(pty.wait_for(kPause));
+  EXPECT_NE(pty.output().find("01:\t85\t90\t77\t252\t84.0 (E)\r\n"), std::string::npos)
+      << pty.output();
+  EXPECT_NE(pty.output().find("05:\t 1\t 2\t 3\t  6\t 2.0 (E)\r\n"), std::string::npos);
+  pty.send(" ");
+  ASSERT_TRUE(pty.wait_for(kPrompt));
+  pty.send("q");
+  EXPECT_EQ(pty.wait_exit(), 0);
+  expect_restored(pty);
+}
+
 TEST(Terminal, SignalsEndTheProgramWithTheTerminalRestored) {
   struct Case {
     const char* where;
