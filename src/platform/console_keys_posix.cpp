@@ -1,13 +1,12 @@
-// Keys and marks on POSIX. On a terminal a key is read in key mode, one key
-// press at a time; otherwise standard input is a script and one byte is one key.
+// Keys on a POSIX terminal: key mode for the length of one key press, and
+// the bytes of an escape sequence or a UTF-8 character taken as one key.
 #include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 
-#include "keyboard.h"
-#include "line_input.h"
+#include "console_keys.h"
 #include "raw_mode_posix.h"
 
 namespace {
@@ -15,24 +14,6 @@ namespace {
 constexpr int kEscape = 0x1b;
 constexpr int kSequenceGapMs = 50;  // the bytes of one key arrive together
 constexpr int kMaxSequence = 32;
-
-long read_stdin(char* buffer, long size) {
-  fflush(stdout);  // everything written so far is seen before any wait
-  for (;;) {
-    const ssize_t n = read(STDIN_FILENO, buffer, static_cast<size_t>(size));
-    if (n >= 0 || errno != EINTR) return n;
-  }
-}
-
-LineInput& stdin_lines() {
-  static LineInput input(read_stdin);
-  return input;
-}
-
-bool on_terminal() {
-  static const bool tty = isatty(STDIN_FILENO) != 0;
-  return tty;
-}
 
 // The next byte of a key that the terminal sends as several, or EOF when none
 // follows soon: a lone Escape must not wait for more.
@@ -64,8 +45,24 @@ int utf8_continuations(unsigned char lead) {
   return 0;
 }
 
-// One key press from the terminal, with key mode on for this read only.
-int terminal_key(bool echo) {
+}  // namespace
+
+bool stdin_is_console() {
+  static const bool tty = isatty(STDIN_FILENO) != 0;
+  return tty;
+}
+
+long read_stdin(char* buffer, long size) {
+  fflush(stdout);  // everything written so far is seen before any wait
+  for (;;) {
+    const ssize_t n = read(STDIN_FILENO, buffer, static_cast<size_t>(size));
+    if (n >= 0 || errno != EINTR) return n;
+  }
+}
+
+// Key mode is on for this read only, so marks are typed with the terminal's
+// own line editing.
+int console_key(bool echo) {
   fflush(stdout);
   raw_mode_on(STDIN_FILENO);
   unsigned char first = 0;
@@ -91,24 +88,8 @@ int terminal_key(bool echo) {
   return key;
 }
 
-}  // namespace
-
-int read_key() {
-  if (on_terminal()) return terminal_key(true);
-  const int key = stdin_lines().take_byte();
-  if (key != EOF) putchar(key);
-  return key;
-}
-
-int read_mark(int* mark) { return stdin_lines().convert_mark(mark); }
-
-void discard_input() { stdin_lines().drop_held_line(); }
-
-void wait_for_key() {
-  fputs("Press any key to continue . . . ", stdout);
-  if (on_terminal())
-    terminal_key(false);
-  else
-    stdin_lines().take_byte();
+void console_pause() {
+  fputs(kPausePrompt, stdout);
+  console_key(false);
   putchar('\n');
 }

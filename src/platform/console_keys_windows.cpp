@@ -1,0 +1,47 @@
+// Keys on the Windows console: _getche for one key with echo, the command
+// processor's pause. Standard input that is no console is a script, read in
+// binary mode so the same bytes give the same session as on POSIX.
+#include <conio.h>
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "console_keys.h"
+
+bool stdin_is_console() {
+  static const bool console = [] {
+    DWORD mode = 0;
+    if (GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode)) return true;
+    _setmode(_fileno(stdin), _O_BINARY);
+    return false;
+  }();
+  return console;
+}
+
+long read_stdin(char* buffer, long size) {
+  stdin_is_console();  // sets binary mode before the first read of a script
+  fflush(stdout);
+  return _read(0, buffer, static_cast<unsigned>(size));
+}
+
+// _getch and then _putch, which is _getche, except that the prefix byte of an
+// arrow or function key (0 or 0xE0, then a scan code) is never echoed: such a
+// key is read whole and matches no choice.
+int console_key(bool echo) {
+  fflush(stdout);
+  const int key = _getch();
+  if (key == 0 || key == 0xE0) {
+    _getch();
+    return key;
+  }
+  if (echo) _putch(key);
+  return key & 0xFF;
+}
+
+void console_pause() {
+  fflush(stdout);
+  system("pause");
+}

@@ -1,0 +1,38 @@
+// The keyboard for the menus. On a console the platform reads keys; otherwise
+// standard input is a script, and one byte is one key.
+#include "keyboard.h"
+
+#include <cstdio>
+
+#include "console_keys.h"
+#include "line_input.h"
+
+namespace {
+
+LineInput& stdin_lines() {
+  static LineInput input(read_stdin);
+  return input;
+}
+
+}  // namespace
+
+int read_key() {
+  if (stdin_is_console()) return console_key(true);
+  const int key = stdin_lines().take_byte();
+  if (key != EOF) putchar(key);
+  return key;
+}
+
+int read_mark(int* mark) { return stdin_lines().convert_mark(mark); }
+
+void discard_input() { stdin_lines().drop_held_line(); }
+
+void wait_for_key() {
+  if (stdin_is_console()) {
+    console_pause();
+    return;
+  }
+  fputs(kPausePrompt, stdout);
+  stdin_lines().take_byte();  // not echoed; at the end of input there is none
+  putchar('\n');
+}
