@@ -1,0 +1,114 @@
+// The console control functions on a pseudo-terminal whose other end is the
+// test: the exact bytes each writes, and the position query answered (or not)
+// as a terminal would.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "pty_session.h"
+#include "run_program.h"
+
+#ifndef CONSOLE_PROBE
+#error "CONSOLE_PROBE must name the probe program"
+#endif
+
+namespace {
+
+const std::string kQuery = "\x1b[6n";
+
+TEST(ConsoleBytes, EachFunctionWritesItsSequence) {
+  struct Case {
+    std::vector<std::string> steps;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {{"gotoxy", "7", "3"}, "\x1b[4;8H"},
+      {{"gotoxy", "0", "0"}, "\x1b[1;1H"},
+      {{"gotoxy", "65543", "3"}, "\x1b[4;8H"},  // the low 16 bits
+      {{"gotoxy", "-1", "3"}, ""},              // off the buffer: nothing moves
+      {{"clrscr"}, "\x1b[2J\x1b[3J\x1b[H"},
+      {{"clreol"}, "\x1b[K"},
+      {{"setrgb", "0"}, "\x1b[97;40m"},
+      {{"setrgb", "7"}, "\x1b[90;100m"},
+      {{"setrgb", "12"}, "\x1b[94;107m"},
+      {{"setrgb", "16"}, "\x1b[97;40m"},
+      {{"setrgb", "-1"}, "\x1b[97;40m"},
+      {{"cursor", "0", "25"}, "\x1b[4 q\x1b[?25l"},
+      {{"cursor", "1", "49"}, "\x1b[4 q\x1b[?25h"},
+      {{"cursor", "1", "50"}, "\x1b[2 q\x1b[?25h"},
+      {{"cursor", "5", "100"}, "\x1b[2 q\x1b[?25h"},
+      {{"cursor", "1", "0"}, ""},
+      {{"cursor", "1", "101"}, ""},
+      {{"size", "100", "40"}, "\x1b[8;40;100t"},
+      {{"size", "0", "40"}, ""},
+      {{"fullscreen"}, "\x1b[10;2t"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> command = {CONSOLE_PROBE};
+    command.insert(command.end(), c.steps.begin(), c.steps.end());
+    SCOPED_TRACE(c.steps[0] + (c.steps.size() > 1 ? " " + c.steps[1] : ""));
+    PtySession pty(command);
+    EXPECT_EQ(pty.wait_exit(), 0);
+    EXPECT_EQ(pty.output(), c.bytes);
+  }
+}
+
+struct Answer {
+  const char* name;
+  std::string before;  // typed before the reply arrives
+  std::string reply;
+  std::string after;  // typed right after it
+  int delay_ms;
+  std::string position;  // what getxy gives
+  std::string typed;     // what the program can still read afterwards
+};
+
+TEST(ConsolePositionQuery, AnsweredByTheTerminal) {
+  const Answer answers[] = {
+      {"prompt reply", "", "\x1b[4;8R", "", 0, "7 3", ""},
+      {"top left", "", "\x1b[1;1R", "", 0, "0 0", ""},
+      {"keys typed around the reply", "ab", "\x1b[12;40R", "cd", 0, "39 11", "abcd"},
+      {"junk that looks like a reply", "\x1b[x\x1b[0;5R", "\x1b[2;3R", "", 0, "2 1", "\x1b[x\x1b[0;5R"},
+      {"late reply", "", "\x1b[4;8R", "", 900, "0 0", ""},
+      {"truncated reply", "", "\x1b[4;8", "", 0, "0 0", "\x1b[4;8"},
+  };
+  for (const Answer& a : answers) {
+    SCOPED_TRACE(a.name);
+    PtySession pty({CONSOLE_PROBE, "getxy", "typed"});
+    ASSERT_TRUE(pty.wait_for(kQuery, 3000));
+    usleep(static_cast<useconds_t>(a.delay_ms) * 1000);
+    pty.send(a.before + a.reply + a.after);
+    EXPECT_EQ(pty.wait_exit(), 0);
+    // A reply that comes after the probe has ended is echoed by the terminal; only
+    // what the probe reported counts.
+    const std::string reported = a.position + "\r\ntyped:" + a.typed + "\r\n";
+    EXPECT_EQ(pty.since_last_match().substr(0, reported.size()), reported);
+  }
+}
+
+TEST(ConsolePositionQuery, NoAnswerGivesZeroWithoutHanging) {
+  const auto start = std::chrono::steady_clock::now();
+  PtySession pty({CONSOLE_PROBE, "getxy", "where"});
+  EXPECT_EQ(pty.wait_exit(), 0);
+  // getxy asks once; whereX and whereY ask once each.
+  EXPECT_EQ(pty.output(), kQuery + "0 0\r\n" + kQuery + kQuery + "0 0\r\n");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+TEST(ConsoleRedirected, WritesNothingAndGivesZero) {
+  const std::string dir = make_temp_dir();
+  const RunResult result = run_program(
+      {CONSOLE_PROBE, "gotoxy", "7", "3", "clrscr", "clreol", "setrgb", "3", "cursor", "0", "25",
+       "size", "80", "25", "fullscreen", "getxy", "where"},
+      "/dev/null", dir);
+  rmdir(dir.c_str());
+  EXPECT_TRUE(WIFEXITED(result.status) && WEXITSTATUS(result.status) == 0);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "0 0\n0 0\n");
+}
+
+}  // namespace
