@@ -74,31 +74,6 @@ TEST_F(ConsoleInTmux, ClreolClearsFromTheCursorToTheEndOfTheLine) {
                                 std::string(21, '\n'));
 }
 
-// The foreground and background colour numbers of each `letter` on the screen,
-// replaying the SGR sequences of tmux's capture (it writes only what changes).
-std::vector<std::pair<int, int>> colours_of(const std::string& screen, char letter) {
-  std::vector<std::pair<int, int>> cells;
-  int fg = 39, bg = 49;
-  for (size_t i = 0; i < screen.size(); ++i) {
-    if (screen.compare(i, 2, "\x1b[") == 0) {
-      const size_t end = screen.find('m', i);
-      std::string params = screen.substr(i + 2, end - i - 2);
-      for (size_t at = 0; at <= params.size();) {
-        const size_t semi = std::min(params.find(';', at), params.size());
-        const int n = atoi(params.substr(at, semi - at).c_str());
-        if (n == 0) fg = 39, bg = 49;
-        if ((n >= 30 && n <= 39) || (n >= 90 && n <= 97)) fg = n;
-        if ((n >= 40 && n <= 49) || (n >= 100 && n <= 107)) bg = n;
-        at = semi + 1;
-      }
-      i = end;
-    } else if (screen[i] == letter) {
-      cells.emplace_back(fg, bg);
-    }
-  }
-  return cells;
-}
-
 TEST_F(ConsoleInTmux, SetrgbPresetsShowTheirColours) {
   struct Case {
     int preset, fg, bg;

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -62,4 +63,30 @@ bool TmuxPane::wait_for_screen(const std::string& text, int timeout_ms) const {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   return true;
+}
+
+// tmux writes only what changes from one cell to the next, so the SGR state
+// is replayed.
+std::vector<std::pair<int, int>> colours_of(const std::string& screen, char letter) {
+  std::vector<std::pair<int, int>> cells;
+  int fg = 39, bg = 49;
+  for (size_t i = 0; i < screen.size(); ++i) {
+    if (screen.compare(i, 2, "\x1b[") == 0) {
+      const size_t end = screen.find('m', i);
+      if (end == std::string::npos) break;
+      std::string params = screen.substr(i + 2, end - i - 2);
+      for (size_t at = 0; at <= params.size();) {
+        const size_t semi = std::min(params.find(';', at), params.size());
+        const int n = atoi(params.substr(at, semi - at).c_str());
+        if (n == 0) fg = 39, bg = 49;
+        if ((n >= 30 && n <= 39) || (n >= 90 && n <= 97)) fg = n;
+        if ((n >= 40 && n <= 49) || (n >= 100 && n <= 107)) bg = n;
+        at = semi + 1;
+      }
+      i = end;
+    } else if (screen[i] == letter) {
+      cells.emplace_back(fg, bg);
+    }
+  }
+  return cells;
 }

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 bool have_tmux();
 
@@ -25,3 +27,7 @@ class TmuxPane {
 };
 
 std::string shell_output(const std::string& command);
+
+// The foreground and background colour numbers (SGR, 39 and 49 for the
+// defaults) of each `letter` in a capture made with escapes.
+std::vector<std::pair<int, int>> colours_of(const std::string& screen, char letter);

@@ -1,0 +1,88 @@
+// The Windows build under Wine inside tmux, where Wine gives it a real
+// console: keys without Enter, the command processor's pause, and the console
+// control functions. WINDOWS_BUILD names the cross build's directory; Wine's
+// environment comes from with_wine.sh.
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "run_program.h"
+#include "tmux_pane.h"
+
+namespace {
+
+std::string windows_build() {
+  const char* dir = getenv("WINDOWS_BUILD");
+  return dir ? dir : "";
+}
+
+// The probe's results, written in text mode: CRLF line ends made LF.
+std::string results_in(const std::string& dir) {
+  std::string text = read_file(dir + "/results");
+  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+  return text;
+}
+
+size_t count(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+class WineConsole : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!have_tmux()) GTEST_SKIP() << "tmux is not installed";
+    ASSERT_FALSE(windows_build().empty()) << "WINDOWS_BUILD is not set";
+  }
+};
+
+TEST_F(WineConsole, KeysWithoutEnterAndThePauseWaits) {
+  TmuxPane pane("wine " + windows_build() + "/src/marking-system.exe; echo EXITED $?; sleep 60",
+                80, 45);
+  ASSERT_TRUE(pane.wait_for_screen("Q: option", 60000)) << pane.capture();
+  pane.send_keys("2");
+  ASSERT_TRUE(pane.wait_for_screen("Q: option  2\n\nST      Chi")) << pane.capture();
+  ASSERT_TRUE(pane.wait_for_screen("05:")) << pane.capture();
+  ASSERT_TRUE(pane.wait_for_screen("Press any key")) << pane.capture();
+
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  EXPECT_EQ(count(pane.capture(), "<< Marking System >>"), 1u) << "the pause must wait";
+  pane.send_keys("x");
+  for (int tries = 0; tries < 600 && count(pane.capture(), "<< Marking System >>") < 2; ++tries)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_EQ(count(pane.capture(), "<< Marking System >>"), 2u) << pane.capture();
+
+  pane.send_keys("q");
+  EXPECT_TRUE(pane.wait_for_screen("EXITED 0")) << pane.capture();
+  EXPECT_NE(pane.capture().find("Q: option  q"), std::string::npos);
+}
+
+TEST_F(WineConsole, ConsoleFunctionsAgreeWithTheTerminal) {
+  const std::string dir = make_temp_dir();
+  TmuxPane pane("wine " + windows_build() + "/tests/console_probe.exe" +
+                " text hello setrgb 1 text A setrgb 12 text B setrgb 7 text C gotoxy 7 3 where hold" +
+                " 2>" + dir + "/results");
+  for (int tries = 0; tries < 1200 && results_in(dir).find("ready") == std::string::npos;
+       ++tries)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(results_in(dir), "7 3\nready\n");
+  EXPECT_EQ(pane.display("#{cursor_x} #{cursor_y}"), "7 3");
+
+  // Black is the console's default background, which Wine may leave unsaid.
+  const auto a = colours_of(pane.capture("-e"), 'A');
+  ASSERT_EQ(a.size(), 1u);
+  EXPECT_EQ(a[0].first, 91);
+  EXPECT_EQ(colours_of(pane.capture("-e"), 'B'), (std::vector<std::pair<int, int>>{{94, 107}}));
+  EXPECT_EQ(colours_of(pane.capture("-e"), 'C'), (std::vector<std::pair<int, int>>{{90, 100}}));
+  unlink((dir + "/results").c_str());
+  rmdir(dir.c_str());
+}
+
+}  // namespace
