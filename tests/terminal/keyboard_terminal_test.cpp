@@ -117,6 +117,8 @@ TEST(Terminal, SignalsEndTheProgramWithTheTerminalRestored) {
   const Case cases[] = {
       {"Ctrl-C at the menu", "", kPrompt, 0},
       {"Ctrl-C in the pause", "2", kPause, 0},
+      {"Ctrl-C in the submenu", "1", "\tQ: option  ", 0},
+      {"Ctrl-C at a marks prompt", "1k", "\tStudent01:\t", 0},
       {"SIGTERM at the menu", "", kPrompt, SIGTERM},
       {"SIGHUP in the pause", "2", kPause, SIGHUP},
       {"SIGQUIT in the submenu", "1", "\tQ: option  ", SIGQUIT},

@@ -159,6 +159,24 @@ TEST(RandomMarks, TwoFillsInOneSecondAreTheSame) {
   GTEST_SKIP() << "every attempt straddled a second boundary";
 }
 
+TEST(BadInput, RandomBytesEndCleanly) {
+  // Whatever the bytes, the session ends at the end of input (or on a Q), with
+  // nothing on standard error and scores.txt untouched.
+  unsigned state = 12345;
+  auto next = [&state] { return (state = state * 1103515245u + 12345u) >> 16; };
+  for (int run = 0; run < 3; ++run) {
+    std::string input(20000, '\0');
+    for (char& byte : input) byte = static_cast<char>(next() & 0xFF);
+    for (size_t i = 0; i < input.size(); ++i)
+      if (input[i] == 'q' || input[i] == 'Q') input[i] = '1';  // keep the session going
+    const std::string scores = "x\n1 2 3\n";
+    SCOPED_TRACE(run);
+    const RunResult result = session(input, &scores);
+    expect_clean_exit(result);
+    EXPECT_EQ(result.err, "");
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
