@@ -5,13 +5,13 @@
 // getxy gives 0, 0.
 #pragma once
 
-void gotoxy(int x, int y);                 // zero-based column and row
+void gotoxy(int x, int y);                     // zero-based column and row
 void SetCursorVisible(int visible, int size);  // size: percent of the cell, 1 to 100
 void getxy(int* x, int* y);
 int whereX();
 int whereY();
-void clrscr();  // the whole buffer, scroll-back included; cursor to 0, 0
-void clreol();  // from the cursor to the end of its line; the cursor stays
+void clrscr();            // the whole buffer, scroll-back included; cursor to 0, 0
+void clreol();            // from the cursor to the end of its line; the cursor stays
 void setrgb(int preset);  // 0 to 15; any other number is preset 0
 void SetScrnSize(int width, int height);
 void togglefullscreen();

@@ -26,7 +26,7 @@ constexpr char kEraseToEndOfLine[] = CSI "K";
 constexpr char kShowCursor[] = CSI "?25h";
 constexpr char kHideCursor[] = CSI "?25l";
 constexpr char kToggleFullScreen[] = CSI "10;2t";
-constexpr char kReportPosition[] = CSI "6n";  // answered with CSI row ; column R
+constexpr char kReportPosition[] = CSI "6n";         // answered with CSI row ; column R
 constexpr int kBlockShape = 2, kUnderlineShape = 4;  // steady cursor shapes
 constexpr int kReplyTimeoutMs = 500;
 

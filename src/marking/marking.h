@@ -9,8 +9,8 @@ constexpr int kGrades = 5;    // A to E
 // The score book. Zero at start-up; marks are written by the input sources,
 // totals and grade counts only by cal_totals.
 extern int score[kStudents][kSubjects];
-extern int studTL[kStudents];   // each student's total
-extern int gradeTL[kGrades];    // students per grade, A to E
+extern int studTL[kStudents];  // each student's total
+extern int gradeTL[kGrades];   // students per grade, A to E
 
 void cal_totals();
 

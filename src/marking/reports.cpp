@@ -15,8 +15,8 @@ void displayScore() {
 }
 
 void freqTables() {
-  static const char* const ranges[kGrades] = {"86 - 100", "70 -  85", "50 -  69",
-                                               "30 -  49", "00 -  29"};
+  static const char* const ranges[kGrades] = {"86 - 100", "70 -  85", "50 -  69", "30 -  49",
+                                              "00 -  29"};
   puts("----------------------------------------------------");
   puts("|   Grade   |    Range     |       Frequency       |");
   puts("|-----------|--------------|-----------------------|");

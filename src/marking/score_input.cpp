@@ -27,10 +27,7 @@ void input_score() {
 namespace {
 
 int digit_value(int c, int base) {
-  int value = 99;
-  if (c >= '0' && c <= '9') value = c - '0';
-  else if (c >= 'a' && c <= 'f') value = c - 'a' + 10;
-  else if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
+  const int value = isdigit(c) ? c - '0' : isxdigit(c) ? tolower(c) - 'a' + 10 : base;
   return value < base ? value : -1;
 }
 

@@ -28,11 +28,9 @@ void set_handler(int sig, void (*handler)(int)) {
 }
 
 void on_fatal_signal(int sig) {
-  const int saved_errno = errno;
   restore_settings();
-  signal(sig, SIG_DFL);  // delivered again when the handler returns
-  raise(sig);
-  errno = saved_errno;
+  signal(sig, SIG_DFL);
+  raise(sig);  // blocked until this handler returns, then ends the program as it would have
 }
 
 void on_stop(int sig) {
@@ -44,6 +42,7 @@ void on_stop(int sig) {
   sigaddset(&stop, sig);
   sigprocmask(SIG_UNBLOCK, &stop, nullptr);
   raise(sig);  // the program stops here and goes on after SIGCONT
+  // cppcheck-suppress unreachableCode ; raise returns once the program is continued
   set_handler(sig, on_stop);
   const int fd = raw_fd;
   if (fd >= 0) tcsetattr(fd, TCSANOW, &key_settings);

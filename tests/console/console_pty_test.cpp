@@ -72,7 +72,8 @@ TEST(ConsolePositionQuery, AnsweredByTheTerminal) {
       {"prompt reply", "", "\x1b[4;8R", "", 0, "7 3", ""},
       {"top left", "", "\x1b[1;1R", "", 0, "0 0", ""},
       {"keys typed around the reply", "ab", "\x1b[12;40R", "cd", 0, "39 11", "abcd"},
-      {"junk that looks like a reply", "\x1b[x\x1b[0;5R", "\x1b[2;3R", "", 0, "2 1", "\x1b[x\x1b[0;5R"},
+      {"junk that looks like a reply", "\x1b[x\x1b[0;5R", "\x1b[2;3R", "", 0, "2 1",
+       "\x1b[x\x1b[0;5R"},
       {"late reply", "", "\x1b[4;8R", "", 900, "0 0", ""},
       {"truncated reply", "", "\x1b[4;8", "", 0, "0 0", "\x1b[4;8"},
   };
@@ -101,10 +102,10 @@ TEST(ConsolePositionQuery, NoAnswerGivesZeroWithoutHanging) {
 
 TEST(ConsoleRedirected, WritesNothingAndGivesZero) {
   const std::string dir = make_temp_dir();
-  const RunResult result = run_program(
-      {CONSOLE_PROBE, "gotoxy", "7", "3", "clrscr", "clreol", "setrgb", "3", "cursor", "0", "25",
-       "size", "80", "25", "fullscreen", "getxy", "where"},
-      "/dev/null", dir);
+  const RunResult result =
+      run_program({CONSOLE_PROBE, "gotoxy", "7", "3", "clrscr", "clreol", "setrgb", "3", "cursor",
+                   "0", "25", "size", "80", "25", "fullscreen", "getxy", "where"},
+                  "/dev/null", dir);
   rmdir(dir.c_str());
   EXPECT_TRUE(WIFEXITED(result.status) && WEXITSTATUS(result.status) == 0);
   EXPECT_EQ(result.out, "");

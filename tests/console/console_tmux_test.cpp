@@ -68,10 +68,10 @@ TEST_F(ConsoleInTmux, ClrscrEmptiesScreenAndScrollBackAndHomes) {
 TEST_F(ConsoleInTmux, ClreolClearsFromTheCursorToTheEndOfTheLine) {
   const std::string row(80, 'x');
   ProbePane pane("gotoxy 0 0 text " + row + " gotoxy 0 1 text " + row + " gotoxy 0 2 text " + row +
-                " gotoxy 0 0 clreol gotoxy 79 1 clreol gotoxy 40 2 clreol where");
+                 " gotoxy 0 0 clreol gotoxy 79 1 clreol gotoxy 40 2 clreol where");
   EXPECT_EQ(pane.results(), "40 2\nready\n") << "the cursor stays where it was";
-  EXPECT_EQ(pane.capture(), "\n" + row.substr(0, 79) + "\n" + row.substr(0, 40) + "\n" +
-                                std::string(21, '\n'));
+  EXPECT_EQ(pane.capture(),
+            "\n" + row.substr(0, 79) + "\n" + row.substr(0, 40) + "\n" + std::string(21, '\n'));
 }
 
 TEST_F(ConsoleInTmux, SetrgbPresetsShowTheirColours) {
@@ -79,10 +79,10 @@ TEST_F(ConsoleInTmux, SetrgbPresetsShowTheirColours) {
     int preset, fg, bg;
   };
   const Case cases[] = {
-      {0, 97, 40},   {1, 91, 40},   {2, 92, 40},   {3, 93, 40},   {4, 94, 40},   {5, 95, 40},
-      {6, 96, 40},   {7, 90, 100},  {8, 90, 107},  {9, 91, 107},  {10, 92, 107}, {11, 93, 107},
-      {12, 94, 107}, {13, 95, 107}, {14, 96, 107}, {15, 97, 107}, {16, 97, 40},  {-1, 97, 40},
-      {255, 97, 40},
+      {0, 97, 40},   {1, 91, 40},   {2, 92, 40},   {3, 93, 40},   {4, 94, 40},
+      {5, 95, 40},   {6, 96, 40},   {7, 90, 100},  {8, 90, 107},  {9, 91, 107},
+      {10, 92, 107}, {11, 93, 107}, {12, 94, 107}, {13, 95, 107}, {14, 96, 107},
+      {15, 97, 107}, {16, 97, 40},  {-1, 97, 40},  {255, 97, 40},
   };
   std::string steps;
   for (const Case& c : cases) steps += "setrgb " + std::to_string(c.preset) + " text Z ";

@@ -11,6 +11,8 @@
 
 namespace {
 
+std::atomic<int> servers{0};  // one tmux server per pane
+
 std::string quoted(const std::string& text) {
   std::string out = "'";
   for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -31,10 +33,9 @@ std::string shell_output(const std::string& command) {
 
 bool have_tmux() { return system("command -v tmux >/dev/null 2>&1") == 0; }
 
-TmuxPane::TmuxPane(const std::string& command, int width, int height) {
-  static std::atomic<int> servers{0};
-  tmux_ = "tmux -L test-" + std::to_string(getpid()) + "-" + std::to_string(servers++) +
-          " -f /dev/null ";
+TmuxPane::TmuxPane(const std::string& command, int width, int height)
+    : tmux_("tmux -L test-" + std::to_string(getpid()) + "-" + std::to_string(servers++) +
+            " -f /dev/null ") {
   system((tmux_ + "new-session -d -x " + std::to_string(width) + " -y " + std::to_string(height) +
           " -s pane " + quoted(command))
              .c_str());

@@ -60,10 +60,14 @@ TEST(Terminal, KeysOfSeveralBytesAreOneKeyEach) {
     std::string echo;
   };
   const Key keys[] = {
-      {"up arrow", "\x1b[A", ""},       {"F1 (xterm)", "\x1bOP", ""},
-      {"F5", "\x1b[15~", ""},           {"F1 (Linux console)", "\x1b[[A", ""},
-      {"Escape alone", "\x1b", ""},     {"e acute", "\xc3\xa9", "\xc3\xa9"},
-      {"euro sign", "\xe2\x82\xac", "\xe2\x82\xac"},  {"emoji", "\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80"},
+      {"up arrow", "\x1b[A", ""},
+      {"F1 (xterm)", "\x1bOP", ""},
+      {"F5", "\x1b[15~", ""},
+      {"F1 (Linux console)", "\x1b[[A", ""},
+      {"Escape alone", "\x1b", ""},
+      {"e acute", "\xc3\xa9", "\xc3\xa9"},
+      {"euro sign", "\xe2\x82\xac", "\xe2\x82\xac"},
+      {"emoji", "\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80"},
   };
   PtySession pty({MARKING_SYSTEM});
   ASSERT_TRUE(pty.wait_for(kPrompt));

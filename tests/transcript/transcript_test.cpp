@@ -8,11 +8,11 @@
 // scores.txt, and checked to be unchanged afterwards) and NAME.err (the
 // expected standard error, empty otherwise). The Windows build ends lines with
 // CRLF; its output is compared with those line ends made LF.
-#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <regex>
 #include <set>
 #include <string>
@@ -89,14 +89,8 @@ class Transcript : public ::testing::Test {
 
 void register_cases(const std::string& dir) {
   std::set<std::string> names;
-  if (DIR* listing = opendir(dir.c_str())) {
-    while (const dirent* entry = readdir(listing)) {
-      const std::string file = entry->d_name;
-      if (file.size() > 3 && file.compare(file.size() - 3, 3, ".in") == 0)
-        names.insert(file.substr(0, file.size() - 3));
-    }
-    closedir(listing);
-  }
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    if (entry.path().extension() == ".in") names.insert(entry.path().stem().string());
   for (const std::string& name : names) {
     const std::string base = dir + "/" + name;
     ::testing::RegisterTest("Transcript", name.c_str(), nullptr, nullptr, __FILE__, __LINE__,
@@ -112,7 +106,8 @@ struct Row {
 };
 
 std::vector<Row> score_rows(const std::string& text) {
-  static const std::regex row(R"((\d\d):\t *(-?\d+)\t *(-?\d+)\t *(-?\d+)\t *(-?\d+)\t *(-?[\d.]+) \(E\)\n)");
+  static const std::regex row(
+      R"((\d\d):\t *(-?\d+)\t *(-?\d+)\t *(-?\d+)\t *(-?\d+)\t *(-?[\d.]+) \(E\)\n)");
   std::vector<Row> rows;
   for (std::sregex_iterator it(text.begin(), text.end(), row), end; it != end; ++it) {
     Row r{};

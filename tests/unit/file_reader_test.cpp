@@ -51,7 +51,8 @@ class FileReaderTest : public ::testing::Test {
   char home_[4096] = {};
 };
 
-const Book kEarlier = {{-1, -2, -3}, {-11, -12, -13}, {-21, -22, -23}, {-31, -32, -33}, {-41, -42, -43}};
+const Book kEarlier = {
+    {-1, -2, -3}, {-11, -12, -13}, {-21, -22, -23}, {-31, -32, -33}, {-41, -42, -43}};
 
 TEST_F(FileReaderTest, ReadsRecordsIntoRows) {
   struct Case {
@@ -61,32 +62,44 @@ TEST_F(FileReaderTest, ReadsRecordsIntoRows) {
   };
   const std::string label22 = "Student one, class 1A";  // 21 characters and a space
   const Case cases[] = {
-      {"label lines", "Alice\n85 90 77\nBob\n60 70 80\nCarol\n1 2 3\nDan\n4 5 6\nEve\n7 8 9\n",
+      {"label lines",
+       "Alice\n85 90 77\nBob\n60 70 80\nCarol\n1 2 3\nDan\n4 5 6\nEve\n7 8 9\n",
        {{85, 90, 77}, {60, 70, 80}, {1, 2, 3}, {4, 5, 6}, {7, 8, 9}}},
-      {"label columns", label22 + " 85 90 77\n" + label22 + " 60 70 80 extra text\n",
+      {"label columns",
+       label22 + " 85 90 77\n" + label22 + " 60 70 80 extra text\n",
        {{85, 90, 77}, {60, 70, 80}, kEarlier[2], kEarlier[3], kEarlier[4]}},
-      {"no final line feed", "A\n1 2 3\nB\n4 5 6",
+      {"no final line feed",
+       "A\n1 2 3\nB\n4 5 6",
        {{1, 2, 3}, {4, 5, 6}, kEarlier[2], kEarlier[3], kEarlier[4]}},
-      {"seven records", "a\n1 1 1\nb\n2 2 2\nc\n3 3 3\nd\n4 4 4\ne\n5 5 5\nf\n6 6 6\ng\n7 7 7\n",
+      {"seven records",
+       "a\n1 1 1\nb\n2 2 2\nc\n3 3 3\nd\n4 4 4\ne\n5 5 5\nf\n6 6 6\ng\n7 7 7\n",
        {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}, {4, 4, 4}, {5, 5, 5}}},
-      {"notations", "x\n010 0x1F -5\ny\n08 7\nz\n+0X10 -0 0\n",
+      {"notations",
+       "x\n010 0x1F -5\ny\n08 7\nz\n+0X10 -0 0\n",
        {{8, 31, -5}, {0, 8, 7}, {16, 0, 0}, kEarlier[3], kEarlier[4]}},
-      {"beyond 32 bits", "x\n0xFFFFFFFF -0x80000001 " + std::string(40, '9') + "\n",
+      {"beyond 32 bits",
+       "x\n0xFFFFFFFF -0x80000001 " + std::string(40, '9') + "\n",
        {{INT_MAX, INT_MIN, INT_MAX}, kEarlier[1], kEarlier[2], kEarlier[3], kEarlier[4]}},
-      {"comma", "x\n85,90,77\ny\n1 2 3\n",
+      {"comma",
+       "x\n85,90,77\ny\n1 2 3\n",
        {{85, -2, -3}, {1, 2, 3}, kEarlier[2], kEarlier[3], kEarlier[4]}},
-      {"blank label line", "\n1 2 3\n\n4 5 6\n",
+      {"blank label line",
+       "\n1 2 3\n\n4 5 6\n",
        {{1, 2, 3}, {4, 5, 6}, kEarlier[2], kEarlier[3], kEarlier[4]}},
-      {"label of 23 characters leaves its tail as a mark", "12345678901234567890129\n8 7\n",
+      {"label of 23 characters leaves its tail as a mark",
+       "12345678901234567890129\n8 7\n",
        {{9, 8, 7}, kEarlier[1], kEarlier[2], kEarlier[3], kEarlier[4]}},
-      {"carriage returns", "A\r\n1 2 3\r\nB\r\n4 5 6\r\n",
+      {"carriage returns",
+       "A\r\n1 2 3\r\nB\r\n4 5 6\r\n",
        {{1, 2, 3}, {4, 5, 6}, kEarlier[2], kEarlier[3], kEarlier[4]}},
       {"empty", "", kEarlier},
       {"only white space", std::string(5000, ' ') + "\n\n\t\n", kEarlier},
-      {"NUL bytes", "ab\0c\n1 2\0 3\nx\n4 5 6\n"s,  // a NUL is no white space: the third mark fails
+      {"NUL bytes",
+       "ab\0c\n1 2\0 3\nx\n4 5 6\n"s,  // a NUL is no white space: the third mark fails
        {{1, 2, -3}, {4, 5, 6}, kEarlier[2], kEarlier[3], kEarlier[4]}},
       {"a megabyte line", std::string(1 << 20, 'z') + "\n1 2 3\n", kEarlier},
-      {"lone sign and bare 0x", "x\n- 0x 5\n",
+      {"lone sign and bare 0x",
+       "x\n- 0x 5\n",
        {{-1, 0, 5}, kEarlier[1], kEarlier[2], kEarlier[3], kEarlier[4]}},
   };
   for (const Case& c : cases) {

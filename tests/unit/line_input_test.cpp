@@ -33,13 +33,17 @@ TEST(LineInputTest, ConvertsMarksAsPercentD) {
   const Conversion cases[] = {
       {"85 90 77\n", {1, 1, 1, EOF}, {85, 90, 77}},
       {"  \t+7\v\f\r-12\n", {1, 1, EOF}, {7, -12}},
-      {"\n\n   \n42", {1, EOF}, {42}},               // white space across lines, no final line feed
-      {"010 0x10\n", {1, 1, 0, 0}, {10, 0}},         // decimal only: the x stops the number
-      {"85,90,77\n", {1, 0, 0}, {85}},               // the comma is not skipped
-      {"- 5\n", {0, 0}, {}},                         // a sign with no digit is no number
+      {"\n\n   \n42", {1, EOF}, {42}},        // white space across lines, no final line feed
+      {"010 0x10\n", {1, 1, 0, 0}, {10, 0}},  // decimal only: the x stops the number
+      {"85,90,77\n", {1, 0, 0}, {85}},        // the comma is not skipped
+      {"- 5\n", {0, 0}, {}},                  // a sign with no digit is no number
       {"abc 5\n", {0, 0}, {}},
-      {"2147483647 2147483648 -2147483648 -2147483649\n", {1, 1, 1, 1}, {INT_MAX, INT_MAX, INT_MIN, INT_MIN}},
-      {"99999999999999999999999999999999999999 -99999999999999999999999999999999999999", {1, 1}, {INT_MAX, INT_MIN}},
+      {"2147483647 2147483648 -2147483648 -2147483649\n",
+       {1, 1, 1, 1},
+       {INT_MAX, INT_MAX, INT_MIN, INT_MIN}},
+      {"99999999999999999999999999999999999999 -99999999999999999999999999999999999999",
+       {1, 1},
+       {INT_MAX, INT_MIN}},
       {"", {EOF, EOF}, {}},
       {" \n \n", {EOF}, {}},
   };
@@ -50,8 +54,10 @@ TEST(LineInputTest, ConvertsMarksAsPercentD) {
     for (size_t n = 0; n < c.results.size(); ++n) {
       int mark = -999;
       results.push_back(input.convert_mark(&mark));
-      if (results.back() == 1) marks.push_back(mark);
-      else EXPECT_EQ(mark, -999) << "a failed conversion stores nothing";
+      if (results.back() == 1)
+        marks.push_back(mark);
+      else
+        EXPECT_EQ(mark, -999) << "a failed conversion stores nothing";
     }
     EXPECT_EQ(results, c.results);
     EXPECT_EQ(marks, c.marks);

@@ -44,8 +44,8 @@ class WineConsole : public ::testing::Test {
 };
 
 TEST_F(WineConsole, KeysWithoutEnterAndThePauseWaits) {
-  TmuxPane pane("wine " + windows_build() + "/src/marking-system.exe; echo EXITED $?; sleep 60",
-                80, 45);
+  TmuxPane pane("wine " + windows_build() + "/src/marking-system.exe; echo EXITED $?; sleep 60", 80,
+                45);
   ASSERT_TRUE(pane.wait_for_screen("Q: option", 60000)) << pane.capture();
   pane.send_keys("2");
   ASSERT_TRUE(pane.wait_for_screen("Q: option  2\n\nST      Chi")) << pane.capture();
@@ -66,11 +66,11 @@ TEST_F(WineConsole, KeysWithoutEnterAndThePauseWaits) {
 
 TEST_F(WineConsole, ConsoleFunctionsAgreeWithTheTerminal) {
   const std::string dir = make_temp_dir();
-  TmuxPane pane("wine " + windows_build() + "/tests/console_probe.exe" +
-                " text hello setrgb 1 text A setrgb 12 text B setrgb 7 text C gotoxy 7 3 where hold" +
-                " 2>" + dir + "/results");
-  for (int tries = 0; tries < 1200 && results_in(dir).find("ready") == std::string::npos;
-       ++tries)
+  TmuxPane pane(
+      "wine " + windows_build() + "/tests/console_probe.exe" +
+      " text hello setrgb 1 text A setrgb 12 text B setrgb 7 text C gotoxy 7 3 where hold" + " 2>" +
+      dir + "/results");
+  for (int tries = 0; tries < 1200 && results_in(dir).find("ready") == std::string::npos; ++tries)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(results_in(dir), "7 3\nready\n");
   EXPECT_EQ(pane.display("#{cursor_x} #{cursor_y}"), "7 3");
