@@ -4,13 +4,12 @@
 #include <cctype>
 #include <climits>
 #include <cstdio>
-#include <utility>
 
 namespace {
-constexpr long kChunk = 1 << 16;
+constexpr long kChunk = 4096;  // what stdio reads at a time
 }
 
-LineInput::LineInput(Reader reader) : reader_(std::move(reader)), pending_(kChunk) {}
+LineInput::LineInput(Reader reader) : reader_(reader), pending_(kChunk) {}
 
 bool LineInput::refill() {
   pending_pos_ = pending_end_ = 0;

@@ -1,7 +1,6 @@
 // Standard input taken the way a terminal in line mode delivers it.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,7 +11,7 @@
 class LineInput {
  public:
   // Reads up to size bytes: the count, 0 at the end of input, or -1 on error.
-  using Reader = std::function<long(char* buffer, long size)>;
+  using Reader = long (*)(char* buffer, long size);
 
   explicit LineInput(Reader reader);
 

@@ -6,21 +6,28 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
-// Feeds the given chunks one read at a time, like a pipe that delivers them
-// separately, then reports the end of input.
-LineInput input_of(std::vector<std::string> chunks) {
-  auto next = std::make_shared<size_t>(0);
-  return LineInput([chunks, next](char* buffer, long size) -> long {
-    if (*next == chunks.size()) return 0;
-    const std::string& chunk = chunks[(*next)++];
-    const long n = std::min<long>(size, static_cast<long>(chunk.size()));
-    memcpy(buffer, chunk.data(), static_cast<size_t>(n));
-    return n;
-  });
+// What the reader delivers: one chunk a read, like a pipe that gets them
+// separately, then the end of input.
+std::vector<std::string> chunks;
+size_t next_chunk = 0;
+
+long read_chunk(char* buffer, long size) {
+  if (next_chunk == chunks.size()) return 0;
+  const std::string& chunk = chunks[next_chunk++];
+  const long n = std::min<long>(size, static_cast<long>(chunk.size()));
+  memcpy(buffer, chunk.data(), static_cast<size_t>(n));
+  return n;
+}
+
+LineInput input_of(std::vector<std::string> feed) {
+  chunks = std::move(feed);
+  next_chunk = 0;
+  return LineInput(read_chunk);
 }
 
 struct Conversion {
