@@ -13,8 +13,11 @@ LineInput::LineInput(Reader reader) : reader_(reader), pending_(kChunk) {}
 
 bool LineInput::refill() {
   pending_pos_ = pending_end_ = 0;
-  const long n = reader_(pending_.data(), kChunk);
-  if (n <= 0) return false;  // an error ends input as the end does
+  const long n = ended_ ? 0 : reader_(pending_.data(), kChunk);
+  if (n <= 0) {
+    ended_ = true;  // an error ends input as the end does
+    return false;
+  }
   pending_end_ = static_cast<size_t>(n);
   return true;
 }
@@ -42,7 +45,10 @@ bool LineInput::take_line() {
   }
 }
 
-void LineInput::drop_held_line() { held_pos_ = held_.size(); }
+void LineInput::drop_held_line() {
+  held_pos_ = held_.size();
+  ended_ = false;
+}
 
 int LineInput::convert_mark(int* mark) {
   for (;;) {

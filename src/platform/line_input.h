@@ -7,7 +7,9 @@
 // Marks are converted from the line taken last; a new line is taken only when
 // that one is used up. Bytes read ahead but not yet taken belong to no line:
 // keys are taken from them one byte at a time, and dropping the held line
-// never touches them.
+// never touches them. The end of input, once met, holds until the held line
+// is dropped: on a terminal, Ctrl-D ends the whole entry of marks, and the
+// next menu may read again.
 class LineInput {
  public:
   // Reads up to size bytes: the count, 0 at the end of input, or -1 on error.
@@ -17,7 +19,7 @@ class LineInput {
 
   int take_byte();              // the next byte not yet taken, or EOF
   int convert_mark(int* mark);  // as scanf("%d"): 1, 0 or EOF
-  void drop_held_line();
+  void drop_held_line();        // and forget an end of input met so far
 
  private:
   bool take_line();
@@ -29,4 +31,5 @@ class LineInput {
   std::vector<char> pending_;  // read ahead, not yet taken
   size_t pending_pos_ = 0;
   size_t pending_end_ = 0;
+  bool ended_ = false;
 };

@@ -111,6 +111,30 @@ TEST(Terminal, MarksAreTypedWithTheTerminalsLineEditing) {
   expect_restored(pty);
 }
 
+TEST(Terminal, CtrlDEndsTheEntryOfMarksAndTheNextEntryReadsAgain) {
+  PtySession pty({MARKING_SYSTEM});
+  ASSERT_TRUE(pty.wait_for(kPrompt));
+  pty.send("1");
+  ASSERT_TRUE(pty.wait_for("\tQ: option  "));
+  pty.send("k");
+  ASSERT_TRUE(pty.wait_for("\tStudent01:\t"));
+  pty.send("85 90 77\n");
+  ASSERT_TRUE(pty.wait_for("\tStudent02:\t"));
+  pty.send("\x04");  // end of input, typed at the start of a line
+  ASSERT_TRUE(pty.wait_for("\tStudent05:\t", 3000)) << "one Ctrl-D ends the whole entry";
+  ASSERT_TRUE(pty.wait_for(kPause));
+  pty.send(" 1");
+  ASSERT_TRUE(pty.wait_for("\tQ: option  "));
+  pty.send("k");
+  ASSERT_TRUE(pty.wait_for("\tStudent01:\t"));
+  pty.send("1 2 3 4 5 6 7 8 9 10 11 12 13 14 15\n");
+  ASSERT_TRUE(pty.wait_for(kPause));
+  EXPECT_NE(pty.output().find("05:\t13\t14\t15\t 42"), std::string::npos) << pty.output();
+  pty.send(" q");
+  EXPECT_EQ(pty.wait_exit(), 0);
+  expect_restored(pty);
+}
+
 TEST(Terminal, SignalsEndTheProgramWithTheTerminalRestored) {
   struct Case {
     const char* where;

@@ -105,6 +105,19 @@ TEST(LineInputTest, KeyTakenWhileALineIsHeldLeavesTheLineHeld) {
   EXPECT_EQ(mark, 3);
 }
 
+TEST(LineInputTest, EndOfInputHoldsUntilTheLineIsDropped) {
+  // A terminal reports Ctrl-D as one empty read, then delivers more lines.
+  LineInput input = input_of({"7\n", "", "8\n"});
+  int mark = 0;
+  EXPECT_EQ(input.convert_mark(&mark), 1);
+  EXPECT_EQ(input.convert_mark(&mark), EOF);
+  EXPECT_EQ(input.convert_mark(&mark), EOF) << "the rest of the entry ends too";
+  EXPECT_EQ(input.take_byte(), EOF);
+  input.drop_held_line();
+  EXPECT_EQ(input.convert_mark(&mark), 1);
+  EXPECT_EQ(mark, 8);
+}
+
 TEST(LineInputTest, LinesOfAnyLengthAcrossManyReads) {
   std::string digits(200000, '7');
   LineInput input = input_of({"   ", digits.substr(0, 70000), digits.substr(70000), " 5\n"});
