@@ -64,6 +64,25 @@ TEST_F(WineConsole, KeysWithoutEnterAndThePauseWaits) {
   EXPECT_NE(pane.capture().find("Q: option  q"), std::string::npos);
 }
 
+TEST_F(WineConsole, MarksAreTypedAsLinesOnTheConsole) {
+  TmuxPane pane("wine " + windows_build() + "/src/marking-system.exe; echo EXITED $?; sleep 60", 80,
+                45);
+  ASSERT_TRUE(pane.wait_for_screen("Q: option", 60000)) << pane.capture();
+  pane.send_keys("1");
+  ASSERT_TRUE(pane.wait_for_screen("(q) quit/exit")) << pane.capture();
+  pane.send_keys("k");
+  ASSERT_TRUE(pane.wait_for_screen("Student01:")) << pane.capture();
+  pane.send_keys("85 90 77\r60 70 80 55 65 75\r45 35 25 100 99 98\r");
+  ASSERT_TRUE(pane.wait_for_screen("Press any key")) << pane.capture();
+  EXPECT_NE(pane.capture().find("01:     85      90      77      252     84.0 (E)"),
+            std::string::npos)
+      << pane.capture();
+  EXPECT_NE(pane.capture().find("05:     100     99      98      297     99.0 (E)"),
+            std::string::npos);
+  pane.send_keys(" q");
+  EXPECT_TRUE(pane.wait_for_screen("EXITED 0")) << pane.capture();
+}
+
 TEST_F(WineConsole, ConsoleFunctionsAgreeWithTheTerminal) {
   const std::string dir = make_temp_dir();
   TmuxPane pane(
