@@ -63,8 +63,10 @@ long read_stdin(char* buffer, long size) {
 // Key mode is on for this read only, so marks are typed with the terminal's
 // own line editing.
 int console_key(bool echo) {
-  fflush(stdout);
+  // Key mode first, then the prompt: a key pressed in answer to the prompt
+  // cannot arrive while the terminal would still echo it itself.
   raw_mode_on(STDIN_FILENO);
+  fflush(stdout);
   unsigned char first = 0;
   ssize_t n;
   do n = read(STDIN_FILENO, &first, 1);
