@@ -133,18 +133,6 @@ void getxy(int* x, int* y) {
   close(fd);
 }
 
-int whereX() {
-  int x, y;
-  getxy(&x, &y);
-  return x;
-}
-
-int whereY() {
-  int x, y;
-  getxy(&x, &y);
-  return y;
-}
-
 void clrscr() {
   if (!to_terminal()) return;
   fputs(kEraseScreen, stdout);

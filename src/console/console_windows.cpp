@@ -39,18 +39,6 @@ void getxy(int* x, int* y) {
   *y = info.dwCursorPosition.Y;
 }
 
-int whereX() {
-  int x, y;
-  getxy(&x, &y);
-  return x;
-}
-
-int whereY() {
-  int x, y;
-  getxy(&x, &y);
-  return y;
-}
-
 void clrscr() {
   const HANDLE console = output();
   CONSOLE_SCREEN_BUFFER_INFO info{};

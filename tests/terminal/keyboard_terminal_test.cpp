@@ -27,6 +27,15 @@ size_t count(const std::string& text, const std::string& part) {
   return n;
 }
 
+// From the main menu to the first marks prompt: 1, then K.
+void open_keyboard_entry(PtySession& pty) {
+  ASSERT_TRUE(pty.wait_for(kPrompt));
+  pty.send("1");
+  ASSERT_TRUE(pty.wait_for("\tQ: option  "));
+  pty.send("k");
+  ASSERT_TRUE(pty.wait_for("\tStudent01:\t"));
+}
+
 void expect_restored(const PtySession& pty) {
   EXPECT_TRUE(same_settings(pty.settings(), pty.initial_settings()))
       << "the terminal was left changed";
@@ -87,11 +96,7 @@ TEST(Terminal, KeysOfSeveralBytesAreOneKeyEach) {
 
 TEST(Terminal, MarksAreTypedWithTheTerminalsLineEditing) {
   PtySession pty({MARKING_SYSTEM});
-  ASSERT_TRUE(pty.wait_for(kPrompt));
-  pty.send("1");
-  ASSERT_TRUE(pty.wait_for("\tQ: option  "));
-  pty.send("k");
-  ASSERT_TRUE(pty.wait_for("\tStudent01:\t"));
+  ASSERT_NO_FATAL_FAILURE(open_keyboard_entry(pty));
   const termios typing = pty.settings();
   EXPECT_TRUE((typing.c_lflag & ICANON) && (typing.c_lflag & ECHO)) << "marks are line input";
   pty.send("86");
@@ -113,11 +118,7 @@ TEST(Terminal, MarksAreTypedWithTheTerminalsLineEditing) {
 
 TEST(Terminal, CtrlDEndsTheEntryOfMarksAndTheNextEntryReadsAgain) {
   PtySession pty({MARKING_SYSTEM});
-  ASSERT_TRUE(pty.wait_for(kPrompt));
-  pty.send("1");
-  ASSERT_TRUE(pty.wait_for("\tQ: option  "));
-  pty.send("k");
-  ASSERT_TRUE(pty.wait_for("\tStudent01:\t"));
+  ASSERT_NO_FATAL_FAILURE(open_keyboard_entry(pty));
   pty.send("85 90 77\n");
   ASSERT_TRUE(pty.wait_for("\tStudent02:\t"));
   pty.send("\x04");  // end of input, typed at the start of a line

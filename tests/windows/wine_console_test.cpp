@@ -29,6 +29,11 @@ std::string results_in(const std::string& dir) {
   return text;
 }
 
+// The program in a pane; the shell says how it ended and keeps the pane open.
+std::string program_command() {
+  return "wine " + windows_build() + "/src/marking-system.exe; echo EXITED $?; sleep 60";
+}
+
 size_t count(const std::string& text, const std::string& part) {
   size_t n = 0;
   for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
@@ -44,8 +49,7 @@ class WineConsole : public ::testing::Test {
 };
 
 TEST_F(WineConsole, KeysWithoutEnterAndThePauseWaits) {
-  TmuxPane pane("wine " + windows_build() + "/src/marking-system.exe; echo EXITED $?; sleep 60", 80,
-                45);
+  TmuxPane pane(program_command(), 80, 45);
   ASSERT_TRUE(pane.wait_for_screen("Q: option", 60000)) << pane.capture();
   pane.send_keys("2");
   ASSERT_TRUE(pane.wait_for_screen("Q: option  2\n\nST      Chi")) << pane.capture();
@@ -65,8 +69,7 @@ TEST_F(WineConsole, KeysWithoutEnterAndThePauseWaits) {
 }
 
 TEST_F(WineConsole, MarksAreTypedAsLinesOnTheConsole) {
-  TmuxPane pane("wine " + windows_build() + "/src/marking-system.exe; echo EXITED $?; sleep 60", 80,
-                45);
+  TmuxPane pane(program_command(), 80, 45);
   ASSERT_TRUE(pane.wait_for_screen("Q: option", 60000)) << pane.capture();
   pane.send_keys("1");
   ASSERT_TRUE(pane.wait_for_screen("(q) quit/exit")) << pane.capture();

@@ -1,0 +1,14 @@
+// The cursor's column and row, each asked of the console through getxy.
+#include "console.h"
+
+int whereX() {
+  int x, y;
+  getxy(&x, &y);
+  return x;
+}
+
+int whereY() {
+  int x, y;
+  getxy(&x, &y);
+  return y;
+}
