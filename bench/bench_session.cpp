@@ -34,8 +34,8 @@ namespace {
 // and an unknown key, in turn; then Q.
 std::string make_session(long actions) {
   static const char* const steps[] = {
-      "2 ", "3", "1k85 90 77\n60 70 80\n55 65\n75 45 35 25\n100 99 98\n ", "4", "5",
-      "1f ", "x", "1k12 34 56 78 90 11 22 33 44 55 66 77 88 99 10 1 2\n ", "2 "};
+      "2 ",  "3", "1k85 90 77\n60 70 80\n55 65\n75 45 35 25\n100 99 98\n ", "4", "5",
+      "1f ", "x", "1k12 34 56 78 90 11 22 33 44 55 66 77 88 99 10 1 2\n ",  "2 "};
   std::string session;
   for (long n = 0; n < actions; ++n) session += steps[n % (sizeof steps / sizeof *steps)];
   return session + "q";
