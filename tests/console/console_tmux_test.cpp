@@ -1,5 +1,4 @@
 // The console control functions inside tmux: what the terminal itself shows.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>

@@ -30,7 +30,6 @@ class PtySession {
   termios settings() const;  // the terminal's settings now, as `stty -g` would show
   const termios& initial_settings() const { return initial_; }
   pid_t pid() const { return pid_; }
-  int terminal() const { return slave_; }
 
  private:
   bool read_some(int timeout_ms);

@@ -8,7 +8,6 @@
 // scores.txt, and checked to be unchanged afterwards) and NAME.err (the
 // expected standard error, empty otherwise). The Windows build ends lines with
 // CRLF; its output is compared with those line ends made LF.
-#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -39,11 +38,6 @@ std::string lf_line_ends(std::string text) {
   return out;
 }
 
-bool exists(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0;
-}
-
 // Runs one session in a fresh directory; `scores` is the scores.txt to put there, if any.
 RunResult session(const std::string& input, const std::string* scores = nullptr) {
   const std::string dir = make_temp_dir();
@@ -70,9 +64,10 @@ class Transcript : public ::testing::Test {
  public:
   explicit Transcript(std::string base) : base_(std::move(base)) {}
   void TestBody() override {
-    const std::string expected_err = exists(base_ + ".err") ? read_file(base_ + ".err") : "";
+    const std::string expected_err =
+        std::filesystem::exists(base_ + ".err") ? read_file(base_ + ".err") : "";
     RunResult result;
-    if (exists(base_ + ".scores")) {
+    if (std::filesystem::exists(base_ + ".scores")) {
       const std::string scores = read_file(base_ + ".scores");
       result = session(read_file(base_ + ".in"), &scores);
     } else {
