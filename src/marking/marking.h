@@ -13,6 +13,7 @@ extern int studTL[kStudents];  // each student's total
 extern int gradeTL[kGrades];   // students per grade, A to E
 
 void cal_totals();
+int grade_index(int total);  // 0 to 4 for A to E, from the average of a total
 
 // Input submenu and its three sources.
 void inputMenu();

@@ -8,7 +8,7 @@ void displayScore() {
   for (int i = 0; i < kStudents; ++i) {
     printf("%02i:", i + 1);
     for (int j = 0; j < kSubjects; ++j) printf("\t%2d", score[i][j]);
-    printf("\t%3d\t%4.1f (E)\n", studTL[i], studTL[i] / 3.0);
+    printf("\t%3d\t%4.1f (%c)\n", studTL[i], studTL[i] / 3.0, 'A' + grade_index(studTL[i]));
   }
   putchar('\n');
   wait_for_key();

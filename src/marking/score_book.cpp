@@ -18,9 +18,12 @@ int saturated_sum(const int (&marks)[kSubjects]) {
   return static_cast<int>(sum);
 }
 
-// The grade bands are strict tests on the average, so an average of exactly
-// 85 is a B while 85.33 is an A.
-int grade_index(float average) {
+}  // namespace
+
+// The grade bands are strict tests on the average, held in single precision,
+// so an average of exactly 85 is a B while 85.33 is an A.
+int grade_index(int total) {
+  const auto average = static_cast<float>(total / 3.0);
   if (average > 85) return 0;
   if (average > 69) return 1;
   if (average > 49) return 2;
@@ -28,13 +31,8 @@ int grade_index(float average) {
   return 4;
 }
 
-}  // namespace
-
 void cal_totals() {
   for (int& count : gradeTL) count = 0;
   for (int i = 0; i < kStudents; ++i) studTL[i] = saturated_sum(score[i]);
-  for (int i = 0; i < kStudents; ++i) {
-    const float average = static_cast<float>(studTL[i] / 3.0);
-    ++gradeTL[grade_index(average)];
-  }
+  for (int total : studTL) ++gradeTL[grade_index(total)];
 }

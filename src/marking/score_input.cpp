@@ -33,9 +33,9 @@ int digit_value(int c, int base) {
 
 // Reads one mark the way fscanf's %i does: white space, an optional sign, then
 // decimal, octal after a leading 0, or hexadecimal after 0x. A value beyond the
-// 32-bit range is held at the nearest 32-bit value. Stores nothing when no
-// number is there.
-void read_file_mark(FILE* file, int* mark) {
+// 32-bit range is held at the nearest 32-bit value. Stores nothing and returns
+// false when no number is there (a sign it read stays read).
+bool read_file_mark(FILE* file, int* mark) {
   int c = getc(file);
   while (c != EOF && isspace(c)) c = getc(file);
   const bool negative = c == '-';
@@ -61,9 +61,10 @@ void read_file_mark(FILE* file, int* mark) {
     c = getc(file);
   }
   if (c != EOF) ungetc(c, file);
-  if (!any_digit) return;
+  if (!any_digit) return false;
   if (negative) value = -value;
   *mark = static_cast<int>(value > INT_MAX ? INT_MAX : value);
+  return true;
 }
 
 void report_unreadable() {
@@ -89,7 +90,10 @@ void scoreFromFile() {
       break;
     }
     if (feof(file)) break;
-    for (int& mark : score[row]) read_file_mark(file, &mark);
+    // After a mark that cannot be read, the record's later marks are left as
+    // they were too: reading on would put the next number into the wrong subject.
+    for (int& mark : score[row])
+      if (!read_file_mark(file, &mark)) break;
     if (!fgets(line, sizeof line, file)) break;
   }
   fclose(file);

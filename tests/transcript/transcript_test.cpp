@@ -93,44 +93,82 @@ void register_cases(const std::string& dir) {
   }
 }
 
-// The score list's rows: marks, total and average of each student.
+// The score list's rows: marks, total, average and grade letter of each student.
 struct Row {
   int marks[3];
   int total;
   double average;
+  char grade;
 };
 
 std::vector<Row> score_rows(const std::string& text) {
   static const std::regex row(
-      R"((\d\d):\t *(-?\d+)\t *(-?\d+)\t *(-?\d+)\t *(-?\d+)\t *(-?[\d.]+) \(E\)\n)");
+      R"((\d\d):\t *(-?\d+)\t *(-?\d+)\t *(-?\d+)\t *(-?\d+)\t *(-?[\d.]+) \(([A-E])\)\n)");
   std::vector<Row> rows;
   for (std::sregex_iterator it(text.begin(), text.end(), row), end; it != end; ++it) {
     Row r{};
     for (int j = 0; j < 3; ++j) r.marks[j] = std::stoi((*it)[2 + j]);
     r.total = std::stoi((*it)[5]);
     r.average = std::stod((*it)[6]);
+    r.grade = (*it)[7].str()[0];
     rows.push_back(r);
   }
   return rows;
 }
 
-TEST(RandomMarks, LieIn30To99AndAreTotalled) {
-  // R lists the new marks; 2 lists the same book again.
-  const RunResult result = session("1r 2 q");
+// The counts of the first frequency table in `text`, A to E.
+std::vector<int> table_counts(const std::string& text) {
+  static const std::regex count(R"(\|     ([A-E])     \|[^|]*\| *(\d+) *\|\n)");
+  std::vector<int> counts;
+  for (std::sregex_iterator it(text.begin(), text.end(), count), end;
+       it != end && counts.size() < 5; ++it)
+    counts.push_back(std::stoi((*it)[2]));
+  return counts;
+}
+
+// The fifteen marks that random_scores makes when seeded with `seed`, by the
+// C library's generator: glibc's, or the Windows runtime's for the Windows build.
+std::vector<int> random_marks(unsigned seed) {
+  std::vector<int> marks;
+  unsigned state = seed;
+  if (!windows_build()) srand(seed);
+  for (int i = 0; i < 15; ++i) {
+    int next = 0;
+    if (windows_build()) {
+      state = state * 214013u + 2531011u;
+      next = static_cast<int>((state >> 16) & 0x7fff);
+    } else {
+      next = rand();
+    }
+    marks.push_back(30 + next % 70);
+  }
+  return marks;
+}
+
+TEST(RandomMarks, AreTheSeededGeneratorsAndGradedAsTheTableCounts) {
+  // R lists the new marks and 3 counts them; 2 lists the same book again.
+  const time_t before = time(nullptr);
+  const RunResult result = session("1r 32 q");
+  const time_t after = time(nullptr);
   expect_clean_exit(result);
   const std::vector<Row> rows = score_rows(result.out);
   ASSERT_EQ(rows.size(), 10u) << result.out;
+
+  std::vector<int> marks, letters(5, 0);
   for (int i = 0; i < 5; ++i) {
     const Row& r = rows[static_cast<size_t>(i)];
-    for (int mark : r.marks) {
-      EXPECT_GE(mark, 30);
-      EXPECT_LE(mark, 99);
-    }
+    marks.insert(marks.end(), r.marks, r.marks + 3);
     EXPECT_EQ(r.total, r.marks[0] + r.marks[1] + r.marks[2]);
     EXPECT_NEAR(r.average, r.total / 3.0, 0.051);
+    ++letters[static_cast<size_t>(r.grade - 'A')];
     const Row& again = rows[static_cast<size_t>(i + 5)];
     EXPECT_TRUE(std::equal(r.marks, r.marks + 3, again.marks));
+    EXPECT_EQ(r.grade, again.grade);
   }
+  bool seeded = false;
+  for (time_t t = before; t <= after; ++t) seeded |= marks == random_marks(static_cast<unsigned>(t));
+  EXPECT_TRUE(seeded) << "not the generator seeded with the time in seconds";
+  EXPECT_EQ(letters, table_counts(result.out)) << "the list and the table disagree";
 }
 
 TEST(RandomMarks, TwoFillsInOneSecondAreTheSame) {

@@ -98,9 +98,23 @@ TEST_F(FileReaderTest, ReadsRecordsIntoRows) {
        "ab\0c\n1 2\0 3\nx\n4 5 6\n"s,  // a NUL is no white space: the third mark fails
        {{1, 2, -3}, {4, 5, 6}, kEarlier[2], kEarlier[3], kEarlier[4]}},
       {"a megabyte line", std::string(1 << 20, 'z') + "\n1 2 3\n", kEarlier},
-      {"lone sign and bare 0x",
-       "x\n- 0x 5\n",
-       {{-1, 0, 5}, kEarlier[1], kEarlier[2], kEarlier[3], kEarlier[4]}},
+      // A mark that cannot be read leaves the record's later marks as they were.
+      {"lone minus",
+       "x\n- 5 6 7\ny\n1 2 3\n",
+       {kEarlier[0], {1, 2, 3}, kEarlier[2], kEarlier[3], kEarlier[4]}},
+      {"lone plus", "x\n+ 5 6 7\n", kEarlier},
+      {"lone minus at a line end",  // the next record's label is the marks' line
+       "x\n-\n5 6 7\n8 9 10\n",
+       {kEarlier[0], {8, 9, 10}, kEarlier[2], kEarlier[3], kEarlier[4]}},
+      {"lone sign as the second mark",
+       "x\n85 - 7\n",
+       {{85, -2, -3}, kEarlier[1], kEarlier[2], kEarlier[3], kEarlier[4]}},
+      {"bare 0x reads as 0",
+       "x\n0x 5 6\n",
+       {{0, 5, 6}, kEarlier[1], kEarlier[2], kEarlier[3], kEarlier[4]}},
+      {"rest of line of 99 characters, line feed included",
+       "x\n1 2 3" + std::string(98, 'z') + "\ny\n4 5 6\n",
+       {{1, 2, 3}, {4, 5, 6}, kEarlier[2], kEarlier[3], kEarlier[4]}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
