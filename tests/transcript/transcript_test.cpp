@@ -166,7 +166,8 @@ TEST(RandomMarks, AreTheSeededGeneratorsAndGradedAsTheTableCounts) {
     EXPECT_EQ(r.grade, again.grade);
   }
   bool seeded = false;
-  for (time_t t = before; t <= after; ++t) seeded |= marks == random_marks(static_cast<unsigned>(t));
+  for (time_t t = before; t <= after; ++t)
+    seeded |= marks == random_marks(static_cast<unsigned>(t));
   EXPECT_TRUE(seeded) << "not the generator seeded with the time in seconds";
   EXPECT_EQ(letters, table_counts(result.out)) << "the list and the table disagree";
 }
