@@ -1,19 +1,31 @@
 // The console control functions on a terminal emulator, as ECMA-48 and xterm
-// control sequences. Nothing is written unless standard output is a terminal.
-#include <fcntl.h>
-#include <poll.h>
+// control sequences. Nothing is written unless standard output is a terminal
+// that takes them (TERM set, and not "dumb"). The sequences used:
+//   CUP       CSI row ; column H   move the cursor (1-based)
+//   ED        CSI 2 J, CSI 3 J     erase the screen, the scroll-back (xterm)
+//   EL        CSI K                erase to the end of the line
+//   DECSCUSR  CSI n SP q           cursor shape
+//   DECTCEM   CSI ? 25 h / l       show or hide the cursor
+//   SGR       CSI fg ; bg m        colours
+//   XTWINOPS  CSI 8 ; h ; w t      resize; CSI 10 ; 2 t toggles full screen
+//   DSR       CSI 6 n              asks for the cursor position, answered
+//                                  with CPR: CSI row ; column R
+//   DA        CSI c                asks what the terminal is, answered
+//                                  with CSI ? ... c
 #include <sys/ioctl.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string_view>
 
-#include "colour_presets.h"
-#include "console.h"
-#include "raw_mode_posix.h"
+#include "console/console.h"
+#include "internal.h"
+#include "terminal/key_decoder.h"
+#include "terminal/terminal.h"
 
 #define CSI "\x1b["
 
@@ -26,14 +38,26 @@ constexpr char kEraseToEndOfLine[] = CSI "K";
 constexpr char kShowCursor[] = CSI "?25h";
 constexpr char kHideCursor[] = CSI "?25l";
 constexpr char kToggleFullScreen[] = CSI "10;2t";
-constexpr char kReportPosition[] = CSI "6n";         // answered with CSI row ; column R
+constexpr char kAskPosition[] = CSI "6n";
+constexpr char kAskAttributes[] = CSI "c";
 constexpr int kBlockShape = 2, kUnderlineShape = 4;  // steady cursor shapes
 constexpr int kReplyTimeoutMs = 500;
 
-bool to_terminal() { return isatty(STDOUT_FILENO) != 0; }
+bool takes_sequences() {
+  const char* term = getenv("TERM");
+  return isatty(STDOUT_FILENO) && term && *term && strcmp(term, "dumb") != 0;
+}
 
 // The console takes positions and sizes as 16-bit values.
 int low16(int value) { return static_cast<int16_t>(static_cast<uint16_t>(value)); }
+
+bool on_screen(int x, int y) {
+  winsize size{};
+  if (x < 0 || y < 0) return false;
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) < 0 || size.ws_col == 0 || size.ws_row == 0)
+    return true;  // a terminal that does not say: let it place the cursor
+  return x < size.ws_col && y < size.ws_row;
+}
 
 void emit(const char* sequence) {
   fputs(sequence, stdout);
@@ -43,37 +67,68 @@ void emit(const char* sequence) {
 // ANSI colour numbers run red 1, green 2, blue 4: the console's bits reversed.
 int ansi_colour(int bits) { return (bits & 4 ? 1 : 0) | (bits & 2) | (bits & 1 ? 4 : 0); }
 
-// Finds CSI row ; column R in what the terminal sent. Returns its offset and
-// length through begin/length, or false when no whole reply is there.
-bool find_position_reply(const char* text, size_t size, size_t* begin, size_t* length, int* row,
-                         int* column) {
-  for (size_t start = 0; start + 1 < size; ++start) {
-    if (text[start] != '\x1b' || text[start + 1] != '[') continue;
-    size_t pos = start + 2;
-    int numbers[2] = {0, 0};
-    bool ok = true;
-    for (int n = 0; n < 2 && ok; ++n) {
-      const size_t digits = pos;
-      for (; pos < size && pos - digits < 5 && text[pos] >= '0' && text[pos] <= '9'; ++pos)
-        numbers[n] = numbers[n] * 10 + (text[pos] - '0');
-      const char expected = n == 0 ? ';' : 'R';
-      ok = pos > digits && pos < size && text[pos] == expected;
-      ++pos;
-    }
-    if (!ok || numbers[0] < 1 || numbers[1] < 1) continue;
-    *begin = start;
-    *length = pos - start;
-    *row = numbers[0];
-    *column = numbers[1];
-    return true;
+// CPR: CSI row ; column R, each at least 1.
+bool position_reply(std::string_view key, int* row, int* column) {
+  if (key.size() < 6 || key.substr(0, 2) != CSI || key.back() != 'R') return false;
+  int numbers[2] = {0, 0};
+  size_t pos = 2;
+  for (int n = 0; n < 2; ++n) {
+    const size_t digits = pos;
+    for (; pos < key.size() && pos - digits < 5 && key[pos] >= '0' && key[pos] <= '9'; ++pos)
+      numbers[n] = numbers[n] * 10 + (key[pos] - '0');
+    if (pos == digits || numbers[n] < 1 || key[pos++] != (n == 0 ? ';' : 'R')) return false;
   }
-  return false;
+  if (pos != key.size()) return false;
+  *row = numbers[0];
+  *column = numbers[1];
+  return true;
 }
 
-// Bytes typed while we waited for the reply go back to the terminal's input,
-// as if typed again, so the program still reads them.
-void give_back(int fd, const char* bytes, size_t size) {
-  for (size_t i = 0; i < size; ++i) ioctl(fd, TIOCSTI, bytes + i);
+// DA: CSI ? parameters c.
+bool attributes_reply(std::string_view key) {
+  return key.size() >= 4 && key.substr(0, 3) == CSI "?" && key.back() == 'c';
+}
+
+int ms_left(std::chrono::steady_clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      deadline - std::chrono::steady_clock::now());
+  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+// Asks for the position, then for the attributes, and reads what the terminal
+// sends key by key until the attributes reply. The last position reply before
+// it is the answer: a key shaped like one (Shift+F3 sends CSI 1 ; 2 R) comes
+// before the real reply. Everything else stays queued, in order, as typed input.
+bool ask_position(int* row, int* column) {
+  emit(kAskPosition);
+  emit(kAskAttributes);
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(kReplyTimeoutMs);
+  size_t at = terminal_queued().size();  // what was queued before is typed input
+  size_t reply_at = 0, reply_length = 0;
+  bool gap_passed = false;
+  for (;;) {
+    const std::string_view rest = terminal_queued().substr(at);
+    const size_t length = key_length(rest.data(), rest.size(), gap_passed);
+    if (length == 0) {
+      if (gap_passed) break;
+      gap_passed = terminal_fill(ms_left(deadline)) <= 0;
+      continue;
+    }
+    const std::string_view key = rest.substr(0, length);
+    if (attributes_reply(key)) {
+      terminal_remove(at, length);
+      break;
+    }
+    if (position_reply(key, row, column)) {
+      reply_at = at;
+      reply_length = length;
+    }
+    at += length;
+  }
+  // Without an attributes reply, the last position reply is the best answer there is.
+  terminal_remove(reply_at, reply_length);
+  return reply_length > 0;
 }
 
 }  // namespace
@@ -81,7 +136,8 @@ void give_back(int fd, const char* bytes, size_t size) {
 void gotoxy(int x, int y) {
   x = low16(x);
   y = low16(y);
-  if (!to_terminal() || x < 0 || y < 0) return;
+  // Off the screen nothing moves, as the console refuses a cell off its buffer.
+  if (!takes_sequences() || !on_screen(x, y)) return;
   printf(CSI "%d;%dH", y + 1, x + 1);
   fflush(stdout);
 }
@@ -89,7 +145,7 @@ void gotoxy(int x, int y) {
 // Sizes from 50 up fill half the cell or more and show as a block; smaller
 // ones as an underline. A size outside 1 to 100 changes nothing, as on Windows.
 void SetCursorVisible(int visible, int size) {
-  if (!to_terminal() || size < 1 || size > 100) return;
+  if (!takes_sequences() || size < 1 || size > 100) return;
   printf(CSI "%d q%s", size >= 50 ? kBlockShape : kUnderlineShape,
          visible ? kShowCursor : kHideCursor);
   fflush(stdout);
@@ -97,55 +153,31 @@ void SetCursorVisible(int visible, int size) {
 
 void getxy(int* x, int* y) {
   *x = *y = 0;
-  if (!to_terminal()) return;
+  if (!takes_sequences()) return;
   fflush(stdout);
-  const int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return;
-  if (raw_mode_on(fd)) {
-    char got[256];
-    size_t size = 0;
-    size_t begin = 0, length = 0;
-    int row = 0, column = 0;
-    bool answered = false;
-    if (write(fd, kReportPosition, sizeof kReportPosition - 1) > 0) {
-      const auto deadline =
-          std::chrono::steady_clock::now() + std::chrono::milliseconds(kReplyTimeoutMs);
-      while (!answered && size < sizeof got) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        pollfd ready{fd, POLLIN, 0};
-        if (left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) <= 0) break;
-        const ssize_t n = read(fd, got + size, sizeof got - size);
-        if (n <= 0) break;
-        size += static_cast<size_t>(n);
-        answered = find_position_reply(got, size, &begin, &length, &row, &column);
-      }
-    }
-    if (answered) {
-      *x = column - 1;
-      *y = row - 1;
-      memmove(got + begin, got + begin + length, size - begin - length);
-      size -= length;
-    }
-    give_back(fd, got, size);
-    raw_mode_off();
+  const TerminalMode before = terminal_mode();
+  if (!terminal_set_mode(TerminalMode::kKeys)) return;  // the replies must not be echoed
+  int row = 0, column = 0;
+  if (ask_position(&row, &column)) {
+    *x = column - 1;
+    *y = row - 1;
   }
-  close(fd);
+  terminal_set_mode(before);
 }
 
 void clrscr() {
-  if (!to_terminal()) return;
+  if (!takes_sequences()) return;
   fputs(kEraseScreen, stdout);
   fputs(kEraseScrollback, stdout);
   emit(kCursorHome);
 }
 
 void clreol() {
-  if (to_terminal()) emit(kEraseToEndOfLine);
+  if (takes_sequences()) emit(kEraseToEndOfLine);
 }
 
 void setrgb(int preset) {
-  if (!to_terminal()) return;
+  if (!takes_sequences()) return;
   const int attribute = preset_attribute(preset);
   const int foreground = attribute & 0x0F, background = attribute >> 4;
   printf(CSI "%d;%dm", (foreground & 8 ? 90 : 30) + ansi_colour(foreground),
@@ -156,11 +188,11 @@ void setrgb(int preset) {
 void SetScrnSize(int width, int height) {
   width = low16(width);
   height = low16(height);
-  if (!to_terminal() || width < 1 || height < 1) return;
+  if (!takes_sequences() || width < 1 || height < 1) return;
   printf(CSI "8;%d;%dt", height, width);
   fflush(stdout);
 }
 
 void togglefullscreen() {
-  if (to_terminal()) emit(kToggleFullScreen);
+  if (takes_sequences()) emit(kToggleFullScreen);
 }

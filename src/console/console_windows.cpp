@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
-#include "colour_presets.h"
-#include "console.h"
+#include "console/console.h"
+#include "internal.h"
 
 namespace {
 

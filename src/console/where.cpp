@@ -1,5 +1,5 @@
 // The cursor's column and row, each asked of the console through getxy.
-#include "console.h"
+#include "console/console.h"
 
 int whereX() {
   int x, y;

@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "marking.h"
+#include "marking/marking.h"
 
 int main() {
   for (;;) {

@@ -1,8 +1,8 @@
 #include <cctype>
 #include <cstdio>
 
-#include "keyboard.h"
-#include "marking.h"
+#include "keyboard/keyboard.h"
+#include "marking/marking.h"
 
 const char* const inputChoices[3] = {
     "\t(r) random scores   ",

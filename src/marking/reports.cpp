@@ -1,7 +1,7 @@
 #include <cstdio>
 
-#include "keyboard.h"
-#include "marking.h"
+#include "keyboard/keyboard.h"
+#include "marking/marking.h"
 
 void displayScore() {
   puts("ST\tChi\tEng\tMath\tTotal\tAvg");

@@ -1,6 +1,6 @@
 #include <climits>
 
-#include "marking.h"
+#include "marking/marking.h"
 
 int score[kStudents][kSubjects];
 int studTL[kStudents];

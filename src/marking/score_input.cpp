@@ -6,8 +6,8 @@
 #include <cstring>
 #include <ctime>
 
-#include "keyboard.h"
-#include "marking.h"
+#include "keyboard/keyboard.h"
+#include "marking/marking.h"
 
 void random_scores() {
   srand(static_cast<unsigned>(time(nullptr)));

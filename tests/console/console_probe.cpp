@@ -3,12 +3,11 @@
 //   gotoxy X Y | getxy | clrscr | clreol | setrgb N | cursor VISIBLE SIZE |
 //   size WIDTH HEIGHT | fullscreen | text STRING | lines N | where | typed | hold
 // `getxy` and `where` print "X Y" on standard error; `typed` prints, on
-// standard error, whatever input is waiting on the terminal; `hold` prints
+// standard error, what a read of the terminal would get next; `hold` prints
 // "ready" on standard error and waits to be killed, so the screen can be read.
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <poll.h>
 #include <unistd.h>
 #endif
 
@@ -16,8 +15,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
-#include "console.h"
+#include "console/console.h"
+#ifndef _WIN32
+#include "terminal/terminal.h"
+#endif
 
 int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
@@ -54,12 +57,11 @@ int main(int argc, char** argv) {
       for (int n = number(), line = 0; line < n; ++line) printf("line %d\n", line);
       fflush(stdout);
 #ifndef _WIN32
-    } else if (step == "typed") {
-      pollfd ready{STDIN_FILENO, POLLIN, 0};
-      char buffer[256];
-      ssize_t n = 0;
-      if (poll(&ready, 1, 200) > 0) n = read(STDIN_FILENO, buffer, sizeof buffer);
-      fprintf(stderr, "typed:%.*s\n", static_cast<int>(n > 0 ? n : 0), buffer);
+    } else if (step == "typed") {  // what the program's next read of the terminal gets
+      terminal_set_mode(TerminalMode::kKeys);
+      terminal_fill(200);
+      const std::string_view typed = terminal_queued();
+      fprintf(stderr, "typed:%.*s\n", static_cast<int>(typed.size()), typed.data());
 #endif
     } else if (step == "hold") {
       fputs("ready\n", stderr);

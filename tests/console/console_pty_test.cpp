@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -18,18 +19,24 @@
 
 namespace {
 
-const std::string kQuery = "\x1b[6n";
+const std::string kQuery = "\x1b[6n\x1b[c";  // position, then attributes
+const std::string kAttributes = "\x1b[?1;2c";
 
-TEST(ConsoleBytes, EachFunctionWritesItsSequence) {
+TEST(ConsoleBytes, EachFunctionWritesItsSequenceBeforeItReturns) {
   struct Case {
     std::vector<std::string> steps;
     std::string bytes;
+    std::string term = "xterm";
   };
   const Case cases[] = {
       {{"gotoxy", "7", "3"}, "\x1b[4;8H"},
       {{"gotoxy", "0", "0"}, "\x1b[1;1H"},
+      {{"gotoxy", "79", "23"}, "\x1b[24;80H"},
       {{"gotoxy", "65543", "3"}, "\x1b[4;8H"},  // the low 16 bits
-      {{"gotoxy", "-1", "3"}, ""},              // off the buffer: nothing moves
+      {{"gotoxy", "-1", "3"}, ""},              // off the screen: nothing moves
+      {{"gotoxy", "200", "5"}, ""},
+      {{"gotoxy", "80", "0"}, ""},
+      {{"gotoxy", "0", "24"}, ""},
       {{"clrscr"}, "\x1b[2J\x1b[3J\x1b[H"},
       {{"clreol"}, "\x1b[K"},
       {{"setrgb", "0"}, "\x1b[97;40m"},
@@ -38,54 +45,74 @@ TEST(ConsoleBytes, EachFunctionWritesItsSequence) {
       {{"setrgb", "16"}, "\x1b[97;40m"},
       {{"setrgb", "-1"}, "\x1b[97;40m"},
       {{"cursor", "0", "25"}, "\x1b[4 q\x1b[?25l"},
+      {{"cursor", "1", "1"}, "\x1b[4 q\x1b[?25h"},
       {{"cursor", "1", "49"}, "\x1b[4 q\x1b[?25h"},
       {{"cursor", "1", "50"}, "\x1b[2 q\x1b[?25h"},
       {{"cursor", "5", "100"}, "\x1b[2 q\x1b[?25h"},
       {{"cursor", "1", "0"}, ""},
       {{"cursor", "1", "101"}, ""},
       {{"size", "100", "40"}, "\x1b[8;40;100t"},
+      {{"size", "80", "1"}, "\x1b[8;1;80t"},
       {{"size", "0", "40"}, ""},
       {{"fullscreen"}, "\x1b[10;2t"},
+      // A terminal that cannot take control sequences gets none, and no query.
+      {{"gotoxy", "1", "1", "clrscr", "getxy"}, "0 0\r\n", "dumb"},
+      {{"setrgb", "3", "getxy"}, "0 0\r\n", ""},
   };
   for (const Case& c : cases) {
     std::vector<std::string> command = {CONSOLE_PROBE};
     command.insert(command.end(), c.steps.begin(), c.steps.end());
-    SCOPED_TRACE(c.steps[0] + (c.steps.size() > 1 ? " " + c.steps[1] : ""));
-    PtySession pty(command);
-    EXPECT_EQ(pty.wait_exit(), 0);
-    EXPECT_EQ(pty.output(), c.bytes);
+    command.push_back("hold");  // the probe is still running when its output is read
+    SCOPED_TRACE(c.steps[0] + (c.steps.size() > 1 ? " " + c.steps[1] : "") + " TERM=" + c.term);
+    const auto start = std::chrono::steady_clock::now();
+    PtySession pty(command, "", {"TERM=" + c.term});
+    ASSERT_TRUE(pty.wait_for("ready\r\n", 3000));
+    EXPECT_EQ(pty.output(), c.bytes + "ready\r\n");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
   }
 }
 
-struct Answer {
-  const char* name;
-  std::string before;  // typed before the reply arrives
-  std::string reply;
-  std::string after;  // typed right after it
-  int delay_ms;
-  std::string position;  // what getxy gives
-  std::string typed;     // what the program can still read afterwards
-};
+// As an unprivileged user where the tests run as root: keys typed during the
+// query must still reach the program where the kernel refuses to push them back.
+std::vector<std::string> unprivileged(std::vector<std::string> command) {
+  if (getuid() == 0 && access("/usr/bin/setpriv", X_OK) == 0)
+    command.insert(command.begin(),
+                   {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
+  return command;
+}
 
 TEST(ConsolePositionQuery, AnsweredByTheTerminal) {
+  struct Answer {
+    const char* name;
+    std::string before;  // typed before the replies arrive
+    std::string reply;
+    std::string after;     // typed right after them
+    std::string position;  // what getxy gives
+    std::string typed;     // what the program can still read afterwards
+    int delay_ms = 0;
+    std::string attributes = kAttributes;
+  };
   const Answer answers[] = {
-      {"prompt reply", "", "\x1b[4;8R", "", 0, "7 3", ""},
-      {"top left", "", "\x1b[1;1R", "", 0, "0 0", ""},
-      {"keys typed around the reply", "ab", "\x1b[12;40R", "cd", 0, "39 11", "abcd"},
-      {"junk that looks like a reply", "\x1b[x\x1b[0;5R", "\x1b[2;3R", "", 0, "2 1",
+      {"prompt reply", "", "\x1b[4;8R", "", "7 3", ""},
+      {"top left", "", "\x1b[1;1R", "", "0 0", ""},
+      {"keys typed around the replies", "ab", "\x1b[12;40R", "cd", "39 11", "abcd"},
+      {"Shift+F3 typed before the reply", "\x1b[1;2R", "\x1b[12;40R", "", "39 11", "\x1b[1;2R"},
+      {"text shaped like a reply", "ab1;2R", "\x1b[2;3R", "", "2 1", "ab1;2R"},
+      {"junk that looks like a reply", "\x1b[x\x1b[0;5R", "\x1b[2;3R", "", "2 1",
        "\x1b[x\x1b[0;5R"},
-      {"late reply", "", "\x1b[4;8R", "", 900, "0 0", ""},
-      {"truncated reply", "", "\x1b[4;8", "", 0, "0 0", "\x1b[4;8"},
+      {"truncated reply", "", "\x1b[4;8", "", "0 0", "\x1b[4;8"},
+      {"no attributes reply", "", "\x1b[4;8R", "", "7 3", "", 0, ""},
+      {"late replies", "", "\x1b[4;8R", "", "0 0", "", 900},
   };
   for (const Answer& a : answers) {
     SCOPED_TRACE(a.name);
-    PtySession pty({CONSOLE_PROBE, "getxy", "typed"});
+    PtySession pty(unprivileged({CONSOLE_PROBE, "getxy", "typed"}));
     ASSERT_TRUE(pty.wait_for(kQuery, 3000));
     usleep(static_cast<useconds_t>(a.delay_ms) * 1000);
-    pty.send(a.before + a.reply + a.after);
+    pty.send(a.before + a.reply + a.attributes + a.after);
     EXPECT_EQ(pty.wait_exit(), 0);
-    // A reply that comes after the probe has ended is echoed by the terminal; only
-    // what the probe reported counts.
+    // Replies that come after the probe has ended are echoed by the terminal;
+    // only what the probe reported counts.
     const std::string reported = a.position + "\r\ntyped:" + a.typed + "\r\n";
     EXPECT_EQ(pty.since_last_match().substr(0, reported.size()), reported);
   }

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "marking.h"
+#include "marking/marking.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   char dir[] = "/tmp/fuzz-scores-XXXXXX";

@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "keyboard.h"
-#include "marking.h"
+#include "keyboard/keyboard.h"
+#include "marking/marking.h"
 
 int marking_main();  // the program's main, renamed for this build
 

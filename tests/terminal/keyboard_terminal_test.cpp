@@ -20,6 +20,10 @@ namespace {
 const std::string kMenuTitle = "<< Marking System >> ";
 const std::string kPrompt = "Q: option  ";
 const std::string kPause = "Press any key to continue . . . ";
+const std::string kMenu =
+    "\r\n(1) input scores     \r\n\t(r) random scores   \r\n\t(k) from keyboard   \r\n"
+    "\t(f) from file       \r\n(2) score list       \r\n(3) frequency table  \r\n"
+    "(4) statistics       \r\n(5) histogram        \r\n(Q) quit             \r\n";
 
 size_t count(const std::string& text, const std::string& part) {
   size_t n = 0;
@@ -62,36 +66,136 @@ TEST(Terminal, KeyIsTakenWithoutEnterAndEchoedOnce) {
   expect_restored(pty);
 }
 
-TEST(Terminal, KeysOfSeveralBytesAreOneKeyEach) {
+// Where one key ends is the decoder's (unit-tested); here, what the screen shows.
+TEST(Terminal, EachKeyIsEchoedAtItsPromptAsTheTerminalWould) {
   struct Key {
     const char* name;
-    std::string bytes;
-    std::string echo;
+    std::string bytes;  // sent in one write
+    std::string shown;  // what follows the prompt
   };
   const Key keys[] = {
-      {"up arrow", "\x1b[A", ""},
-      {"F1 (xterm)", "\x1bOP", ""},
-      {"F5", "\x1b[15~", ""},
-      {"F1 (Linux console)", "\x1b[[A", ""},
-      {"Escape alone", "\x1b", ""},
-      {"e acute", "\xc3\xa9", "\xc3\xa9"},
-      {"euro sign", "\xe2\x82\xac", "\xe2\x82\xac"},
-      {"emoji", "\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80"},
+      {"up arrow", "\x1b[A", "\r\n\r\n" + kMenuTitle},
+      {"Escape alone", "\x1b", "\r\n\r\n" + kMenuTitle},
+      {"bell, in caret notation", "\x07", "^G\r\n\r\n" + kMenuTitle},
+      {"euro sign", "\xe2\x82\xac", "\xe2\x82\xac\r\n\r\n" + kMenuTitle},
+      {"lone UTF-8 lead byte, then 5",
+       "\xc3"
+       "5",
+       "\xc3\r\n\r\n" + kMenuTitle + kMenu + kPrompt + "5\r\n\r\n| Frequency"},
+      {"a key right after a control sequence", "\x1b[23@5",
+       "\r\n\r\n" + kMenuTitle + kMenu + kPrompt + "5\r\n\r\n| Frequency"},
   };
   PtySession pty({MARKING_SYSTEM});
   ASSERT_TRUE(pty.wait_for(kPrompt));
   for (const Key& key : keys) {
     SCOPED_TRACE(key.name);
-    const size_t menus = count(pty.output(), kMenuTitle);
+    const size_t from = pty.output().size();
     pty.send(key.bytes);
+    ASSERT_TRUE(pty.wait_for(key.shown));
     ASSERT_TRUE(pty.wait_for(kPrompt));
-    EXPECT_TRUE(pty.quiet_for(250));
-    EXPECT_EQ(count(pty.output(), kMenuTitle), menus + 1) << "shown more than once";
-    EXPECT_NE(pty.output().find(kPrompt + key.echo + "\r\n\r\n" + kMenuTitle), std::string::npos);
+    EXPECT_TRUE(pty.quiet_for(150));
+    EXPECT_EQ(pty.output().substr(from, key.shown.size()), key.shown);
   }
   pty.send("Q");
   EXPECT_EQ(pty.wait_exit(), 0);
   expect_restored(pty);
+}
+
+// Keys typed ahead or pasted with marks: every byte is read once, in order,
+// by whichever read comes next, and nothing is echoed before its prompt.
+TEST(Terminal, TypedAheadAndPastedInputReachesTheReadItBelongsTo) {
+  const std::string marks = "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15\n";
+  {
+    SCOPED_TRACE("a pasted entry and the keys after it");
+    PtySession pty({MARKING_SYSTEM});
+    ASSERT_TRUE(pty.wait_for(kPrompt));
+    pty.send("1k" + marks + " q");
+    EXPECT_TRUE(WIFEXITED(pty.wait_exit(3000))) << pty.output();
+    EXPECT_NE(pty.output().find("\tStudent01:\t" + marks.substr(0, marks.size() - 1) + "\r\n"),
+              std::string::npos)
+        << "typed-ahead marks are shown as the line read takes them";
+    EXPECT_NE(pty.output().find("05:\t13\t14\t15\t 42"), std::string::npos);
+    expect_restored(pty);
+  }
+  {
+    SCOPED_TRACE("a key pasted after the marks is the pause's, not the next entry's");
+    PtySession pty({MARKING_SYSTEM});
+    ASSERT_TRUE(pty.wait_for(kPrompt));
+    pty.send("1k" + marks + "9");
+    ASSERT_TRUE(pty.wait_for(kPause));
+    ASSERT_TRUE(pty.wait_for(kPrompt, 3000)) << "the pause took the 9";
+    pty.send("1k");
+    ASSERT_TRUE(pty.wait_for("\tStudent01:\t"));
+    pty.send("8 7 6 " + marks);
+    ASSERT_TRUE(pty.wait_for(kPause));
+    EXPECT_NE(pty.output().find("01:\t 8\t 7\t 6\t"), std::string::npos) << pty.output();
+    pty.send(" q");
+    EXPECT_EQ(pty.wait_exit(), 0);
+  }
+  {
+    SCOPED_TRACE("marks typed ahead of their prompt, then the rest of the line");
+    PtySession pty({MARKING_SYSTEM});
+    ASSERT_TRUE(pty.wait_for(kPrompt));
+    pty.send("1");
+    ASSERT_TRUE(pty.wait_for("\tQ: option  "));
+    pty.send("k5 6 7 8");
+    ASSERT_TRUE(pty.wait_for("\tStudent01:\t5 6 7 8"));
+    pty.send(" 9\n");
+    ASSERT_TRUE(pty.wait_for("\tStudent02:\t"));
+    pty.send("10 11 12 13 14 15 16 17 18 19\n");
+    ASSERT_TRUE(pty.wait_for(kPause));
+    EXPECT_NE(pty.output().find("\tStudent01:\t5 6 7 8 9\r\n\tStudent02:\t"), std::string::npos);
+    EXPECT_NE(pty.output().find("02:\t 8\t 9\t10\t"), std::string::npos) << pty.output();
+    pty.send(" q");
+    EXPECT_EQ(pty.wait_exit(), 0);
+  }
+  {
+    SCOPED_TRACE("keys typed while a report is still being written");
+    PtySession pty({MARKING_SYSTEM});
+    ASSERT_TRUE(pty.wait_for(kPrompt));
+    pty.send(std::string(300, '5'));  // more output than the terminal holds unread
+    usleep(300 * 1000);               // the program now waits to write, between two keys
+    pty.send("3434q");
+    EXPECT_EQ(pty.wait_exit(), 0);
+    EXPECT_EQ(count(pty.output(), kPrompt), 305u);
+    EXPECT_EQ(pty.output().find("3434"), std::string::npos) << "echoed in the middle of a report";
+    EXPECT_NE(pty.output().find(kPrompt + "3\r\n\r\n-----"), std::string::npos);
+  }
+}
+
+// Started by a shell with a stream redirected or a signal ignored.
+TEST(Terminal, StartedWithAStreamRedirectedOrASignalIgnored) {
+  const std::string program = MARKING_SYSTEM;
+  {
+    SCOPED_TRACE("standard output to a file: keys are echoed on the terminal, not into it");
+    const std::string dir = make_temp_dir();
+    PtySession pty({"sh", "-c", "exec " + program + " >out"}, dir);
+    for (int tries = 0; tries < 200 && (pty.settings().c_lflag & ECHO); ++tries) usleep(10000);
+    pty.send("2 q");  // once in key mode, as the prompt cannot be seen
+    EXPECT_EQ(pty.wait_exit(3000), 0);
+    EXPECT_EQ(pty.output(), "2q");
+    const std::string out = read_file(dir + "/out");
+    EXPECT_NE(out.find(kPrompt + "\n\nST\tChi"), std::string::npos) << out;
+    EXPECT_EQ(out.find(kPrompt + "2"), std::string::npos);
+    unlink((dir + "/out").c_str());
+    rmdir(dir.c_str());
+  }
+  {
+    SCOPED_TRACE("standard input a terminal opened write-only: reading fails, input ends");
+    PtySession pty({"sh", "-c", "exec " + program + " 0>/dev/tty"});
+    EXPECT_EQ(pty.wait_exit(3000), 0);
+    EXPECT_EQ(count(pty.output(), kPrompt), 1u);
+  }
+  {
+    SCOPED_TRACE("SIGINT ignored by the shell stays ignored");
+    PtySession pty({"sh", "-c", "trap '' INT; exec " + program});
+    ASSERT_TRUE(pty.wait_for(kPrompt));
+    pty.send("\x03");
+    EXPECT_TRUE(pty.quiet_for(300));
+    pty.send("q");
+    EXPECT_EQ(pty.wait_exit(), 0);
+    expect_restored(pty);
+  }
 }
 
 TEST(Terminal, MarksAreTypedWithTheTerminalsLineEditing) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "marking.h"
+#include "marking/marking.h"
 #include "run_program.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "marking.h"
+#include "marking/marking.h"
 
 namespace {
 

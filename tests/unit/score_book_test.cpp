@@ -3,7 +3,7 @@
 #include <climits>
 #include <vector>
 
-#include "marking.h"
+#include "marking/marking.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "console_keys.h"
+#include "internal.h"
 
-bool stdin_is_console() {
+bool stdin_is_interactive() {
   static const bool console = [] {
     DWORD mode = 0;
     if (GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode)) return true;
@@ -21,8 +21,8 @@ bool stdin_is_console() {
   return console;
 }
 
-long read_stdin(char* buffer, long size) {
-  stdin_is_console();  // sets binary mode before the first read of a script
+long read_input(char* buffer, long size) {
+  stdin_is_interactive();  // sets binary mode before the first read of a script
   fflush(stdout);
   return _read(0, buffer, static_cast<unsigned>(size));
 }
@@ -30,7 +30,7 @@ long read_stdin(char* buffer, long size) {
 // _getch and then _putch, which is _getche, except that the prefix byte of an
 // arrow or function key (0 or 0xE0, then a scan code) is never echoed: such a
 // key is read whole and matches no choice.
-int console_key(bool echo) {
+int read_one_key(bool echo) {
   fflush(stdout);
   const int key = _getch();
   if (key == 0 || key == 0xE0) {
@@ -41,7 +41,7 @@ int console_key(bool echo) {
   return key & 0xFF;
 }
 
-void console_pause() {
+void pause_for_key() {
   fflush(stdout);
   system("pause");
 }

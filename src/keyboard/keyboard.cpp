@@ -1,23 +1,23 @@
-// The keyboard for the menus. On a console the platform reads keys; otherwise
-// standard input is a script, and one byte is one key.
-#include "keyboard.h"
+// The keyboard for the menus. On a console or terminal the platform reads
+// keys; otherwise standard input is a script, and one byte is one key.
+#include "keyboard/keyboard.h"
 
 #include <cstdio>
 
-#include "console_keys.h"
+#include "internal.h"
 #include "line_input.h"
 
 namespace {
 
 LineInput& stdin_lines() {
-  static LineInput input(read_stdin);
+  static LineInput input(read_input);
   return input;
 }
 
 }  // namespace
 
 int read_key() {
-  if (stdin_is_console()) return console_key(true);
+  if (stdin_is_interactive()) return read_one_key(true);
   const int key = stdin_lines().take_byte();
   if (key != EOF) putchar(key);
   return key;
@@ -28,8 +28,8 @@ int read_mark(int* mark) { return stdin_lines().convert_mark(mark); }
 void discard_input() { stdin_lines().drop_held_line(); }
 
 void wait_for_key() {
-  if (stdin_is_console()) {
-    console_pause();
+  if (stdin_is_interactive()) {
+    pause_for_key();
     return;
   }
   fputs(kPausePrompt, stdout);

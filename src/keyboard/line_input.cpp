@@ -1,4 +1,4 @@
-#include "line_input.h"
+#include "keyboard/line_input.h"
 
 #include <algorithm>
 #include <cctype>

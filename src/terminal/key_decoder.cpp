@@ -1,0 +1,67 @@
+#include "terminal/key_decoder.h"
+
+namespace {
+
+constexpr unsigned char kEscape = 0x1b, kBell = 0x07;
+
+unsigned char at(const char* bytes, size_t i) { return static_cast<unsigned char>(bytes[i]); }
+
+// The key is cut short at `size`: whole once the gap has passed.
+size_t cut_short(size_t size, bool gap_passed) { return gap_passed ? size : 0; }
+
+// ESC [ then parameter and intermediate bytes, then a final byte.
+size_t control_sequence(const char* bytes, size_t size, bool gap_passed) {
+  size_t i = 2;
+  if (i < size && bytes[i] == '[') {  // the Linux console's F1 to F5: one more byte
+    return i + 1 < size ? i + 2 : cut_short(size, gap_passed);
+  }
+  while (i < size && at(bytes, i) >= 0x20 && at(bytes, i) <= 0x3f) ++i;
+  if (i == size) return cut_short(size, gap_passed);
+  return at(bytes, i) >= 0x40 && at(bytes, i) <= 0x7e ? i + 1 : i;
+}
+
+// ESC ] or ESC P, then anything up to BEL or ESC \ (the string terminator).
+size_t control_string(const char* bytes, size_t size, bool gap_passed) {
+  for (size_t i = 2; i < size; ++i) {
+    if (at(bytes, i) == kBell) return i + 1;
+    if (at(bytes, i) != kEscape) continue;
+    if (i + 1 == size) break;
+    return bytes[i + 1] == '\\' ? i + 2 : i;  // another escape begins the next key
+  }
+  return cut_short(size, gap_passed);
+}
+
+size_t utf8_length(unsigned char lead) {
+  if (lead >= 0xc0 && lead < 0xe0) return 2;
+  if (lead >= 0xe0 && lead < 0xf0) return 3;
+  if (lead >= 0xf0 && lead < 0xf8) return 4;
+  return 1;
+}
+
+size_t utf8_character(const char* bytes, size_t size, bool gap_passed) {
+  const size_t length = utf8_length(at(bytes, 0));
+  for (size_t i = 1; i < length; ++i) {
+    if (i == size) return cut_short(size, gap_passed);
+    if ((at(bytes, i) & 0xc0) != 0x80) return i;  // a lone lead byte is a key of its own
+  }
+  return length;
+}
+
+}  // namespace
+
+size_t key_length(const char* bytes, size_t size, bool gap_passed) {
+  if (size == 0) return 0;
+  if (at(bytes, 0) != kEscape) return utf8_character(bytes, size, gap_passed);
+  if (size == 1) return cut_short(size, gap_passed);  // Escape alone, once the gap tells
+  switch (bytes[1]) {
+    case '\x1b': return 1;
+    case '[': return control_sequence(bytes, size, gap_passed);
+    case 'O': return size > 2 ? 3 : cut_short(size, gap_passed);
+    case ']':
+    case 'P': return control_string(bytes, size, gap_passed);
+    default: {
+      const size_t alt_key = utf8_character(bytes + 1, size - 1, gap_passed);
+      return alt_key == 0 ? 0 : 1 + alt_key;
+    }
+  }
+}
