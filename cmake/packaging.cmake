@@ -1,0 +1,58 @@
+# Installing and packaging. `cmake --install` puts the program, its manual
+# page and its documentation under the prefix; cpack makes a .deb and a
+# .tar.gz on Linux, and a .zip from the Windows build.
+include(GNUInstallDirs)
+
+if(WIN32)
+  # A Windows archive is flat: the program beside its documentation.
+  install(TARGETS marking-system RUNTIME DESTINATION . COMPONENT program)
+  install(FILES README.md doc/scores.txt LICENSE DESTINATION . COMPONENT documentation)
+else()
+  install(TARGETS marking-system RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
+  install(FILES README.md doc/scores.txt DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT documentation)
+  install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT licence)
+  install(FILES doc/marking-system.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT manual)
+
+  # What Debian policy asks of a package, for the .deb only: the manual page
+  # compressed, the licence as the copyright file, and a compressed changelog.
+  set(debian_dir ${CMAKE_CURRENT_BINARY_DIR}/debian)
+  file(MAKE_DIRECTORY ${debian_dir})
+  foreach(source doc/marking-system.1 packaging/debian/changelog)
+    get_filename_component(name ${source} NAME)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${source})
+    execute_process(COMMAND gzip -9 -n -c ${CMAKE_CURRENT_SOURCE_DIR}/${source}
+                    OUTPUT_FILE ${debian_dir}/${name}.gz)
+  endforeach()
+  install(FILES ${debian_dir}/marking-system.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+          COMPONENT debian EXCLUDE_FROM_ALL)
+  install(FILES packaging/debian/copyright ${debian_dir}/changelog.gz
+          DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT debian EXCLUDE_FROM_ALL)
+endif()
+
+set(CPACK_PACKAGE_NAME marking-system)
+set(CPACK_PACKAGE_VENDOR "The Marking System developers")
+set(CPACK_PACKAGE_CONTACT "The Marking System developers <marking-system@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "keep, grade and report the marks of a class of five students")
+set(CPACK_PACKAGE_DESCRIPTION
+    "A menu-driven console program that keeps the marks of five students in
+three subjects, grades each student from the average of the three marks, and
+prints a score list, a grade frequency table, an asterisk chart of the grade
+counts and a histogram picture. Marks come from random numbers, the keyboard
+or the file scores.txt. Every choice is a single key press; from a script,
+each byte is one key.")
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
+set(CPACK_RESOURCE_FILE_README ${CMAKE_CURRENT_SOURCE_DIR}/README.md)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION education)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # the libraries the binary links, from dpkg-shlibdeps
+# Each generator takes the components that fit it.
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_SOURCE_DIR}/cmake/cpack_components.cmake)
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_SYSTEM_NAME win64)
+else()
+  set(CPACK_GENERATOR DEB TGZ)
+endif()
+include(CPack)

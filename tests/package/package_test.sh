@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Checks one artefact that users get, then runs the program from it on the
+# README's example session (the block after "<!-- example session"), with the
+# example scores.txt that came with it, and compares the output byte for byte.
+#   package_test.sh readme  SOURCE_DIR PROGRAM     the README's block itself
+#   package_test.sh install SOURCE_DIR BUILD_DIR   cmake --install
+#   package_test.sh manual  SOURCE_DIR             the manual page
+#   package_test.sh deb     SOURCE_DIR BUILD_DIR   the .deb
+#   package_test.sh zip     SOURCE_DIR BUILD_DIR   the Windows .zip, under Wine
+# Exits 77 (reported as skipped) where a tool it needs is missing.
+set -euo pipefail
+mode=$1 src=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+skip() { echo "SKIPPED: $*"; exit 77; }
+fail() { echo "FAILED: $*"; exit 1; }
+need() { for tool; do command -v "$tool" >/dev/null || skip "$tool is not installed"; done; }
+
+# session SCORES COMMAND...: the README's session run by COMMAND in a fresh
+# directory holding SCORES as scores.txt.
+session() {
+  local scores=$1 dir=$work/session
+  shift
+  mkdir -p "$dir"
+  cp "$scores" "$dir/scores.txt"
+  awk '/^<!-- example session/ { found = 1; next }
+       found && /^```/ { if (inside) exit; inside = 1; next }
+       inside' "$src/README.md" >"$work/block"
+  local input
+  input=$(sed -n "1s/^\\\$ printf '\\(.*\\)' | marking-system\$/\\1/p" "$work/block")
+  [ -n "$input" ] || fail "no example session in README.md"
+  tail -n +2 "$work/block" >"$work/expected"
+  # shellcheck disable=SC2059 # the README shows the input as printf's format
+  (cd "$dir" && printf "$input" | "$@") | sed 's/\r$//' >"$work/actual"
+  cmp -s "$work/expected" "$work/actual" || {
+    diff "$work/expected" "$work/actual" || true
+    fail "the session differs from the README's"
+  }
+  cmp -s "$scores" "$dir/scores.txt" || fail "scores.txt was changed"
+}
+
+# same_files LISTED EXPECTED...: the listed files are exactly the expected ones.
+same_files() {
+  local listed=$1
+  shift
+  printf '%s\n' "$@" | sort >"$work/wanted"
+  sort "$listed" | cmp -s "$work/wanted" - || {
+    sort "$listed" | diff "$work/wanted" - || true
+    fail "unexpected files"
+  }
+}
+
+case $mode in
+readme)
+  session "$src/doc/scores.txt" "$3"
+  ;;
+install)
+  cmake --install "$3" --prefix "$work/prefix" >/dev/null
+  (cd "$work/prefix" && find . ! -type d) >"$work/files"
+  same_files "$work/files" ./bin/marking-system ./share/man/man1/marking-system.1 \
+    ./share/doc/marking-system/README.md ./share/doc/marking-system/scores.txt \
+    ./share/doc/marking-system/LICENSE
+  session "$work/prefix/share/doc/marking-system/scores.txt" "$work/prefix/bin/marking-system"
+  ;;
+manual)
+  need mandoc man
+  page=$src/doc/marking-system.1
+  lint=$(mandoc -Tlint "$page" 2>&1) || true
+  [ -z "$lint" ] || fail "mandoc -Tlint: $lint"
+  MANWIDTH=80 man -l "$page" 2>&1 >"$work/page"
+  grep -q 'marking-system .* keep, grade and report' "$work/page" || fail "man -l did not render it"
+  for section in SYNOPSIS DESCRIPTION FILES 'EXIT STATUS' EXAMPLES DIAGNOSTICS CAVEATS; do
+    grep -q "^$section\$" "$work/page" || fail "no $section section"
+  done
+  ;;
+deb)
+  need dpkg-deb dpkg-shlibdeps lintian
+  cpack -G DEB --config "$3/CPackConfig.cmake" -B "$work/package" >/dev/null
+  deb=$(echo "$work"/package/marking-system_*.deb)
+  dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' >"$work/files"
+  same_files "$work/files" ./usr/bin/marking-system ./usr/share/man/man1/marking-system.1.gz \
+    ./usr/share/doc/marking-system/README.md ./usr/share/doc/marking-system/scores.txt \
+    ./usr/share/doc/marking-system/copyright ./usr/share/doc/marking-system/changelog.gz
+  lintian --allow-root --fail-on error "$deb" || fail "lintian reports errors"
+  dpkg-deb -x "$deb" "$work/root"
+  session "$work/root/usr/share/doc/marking-system/scores.txt" "$work/root/usr/bin/marking-system"
+  ;;
+zip)
+  need wine
+  cpack -G ZIP --config "$3/CPackConfig.cmake" -B "$work/package" >/dev/null
+  (cd "$work" && cmake -E tar xf package/marking-system-*-win64.zip)
+  dir=$(echo "$work"/marking-system-*-win64)
+  (cd "$dir" && find . ! -type d) >"$work/files"
+  same_files "$work/files" ./marking-system.exe ./README.md ./scores.txt ./LICENSE
+  session "$dir/scores.txt" wine "$dir/marking-system.exe"
+  ;;
+*)
+  fail "unknown mode $mode"
+  ;;
+esac
+echo "$mode: ok"
