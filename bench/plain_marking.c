@@ -38,16 +38,18 @@ static void read_mark(int* mark) {
   *mark = value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : (int)value;
 }
 
+static int grade(int total) {
+  float avg = (float)(total / 3.0);
+  return avg > 85 ? 0 : avg > 69 ? 1 : avg > 49 ? 2 : avg > 29 ? 3 : 4;
+}
+
 static void cal_totals(void) {
   memset(gradeTL, 0, sizeof gradeTL);
   for (int i = 0; i < 5; ++i) {
     long long sum = (long long)score[i][0] + score[i][1] + score[i][2];
     studTL[i] = sum > INT_MAX ? INT_MAX : sum < INT_MIN ? INT_MIN : (int)sum;
   }
-  for (int i = 0; i < 5; ++i) {
-    float avg = (float)(studTL[i] / 3.0);
-    gradeTL[avg > 85 ? 0 : avg > 69 ? 1 : avg > 49 ? 2 : avg > 29 ? 3 : 4]++;
-  }
+  for (int i = 0; i < 5; ++i) gradeTL[grade(studTL[i])]++;
 }
 
 static void displayScore(void) {
@@ -55,7 +57,7 @@ static void displayScore(void) {
   for (int i = 0; i < 5; ++i) {
     printf("%02i:", i + 1);
     for (int j = 0; j < 3; ++j) printf("\t%2d", score[i][j]);
-    printf("\t%3d\t%4.1f (E)\n", studTL[i], studTL[i] / 3.0);
+    printf("\t%3d\t%4.1f (%c)\n", studTL[i], studTL[i] / 3.0, 'A' + grade(studTL[i]));
   }
   putchar('\n');
   fputs("Press any key to continue . . . ", stdout);
