@@ -1,5 +1,6 @@
-// What the menus need from the console. One implementation per platform;
-// nothing else in the program knows which platform it runs on.
+// What the menus need from the keyboard: keys, lines of marks, the pause. The
+// platform's half sits behind internal.h; nothing else in the program knows
+// which platform it runs on.
 #pragma once
 
 // Reads one key without waiting for Enter and echoes it. Returns the key's
