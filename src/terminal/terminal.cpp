@@ -110,8 +110,6 @@ bool in_effect(int fd, const termios& wanted) {
 
 }  // namespace
 
-bool terminal_present() { return the_terminal() >= 0; }
-
 TerminalMode terminal_mode() { return current_mode; }
 
 bool terminal_set_mode(TerminalMode mode) {

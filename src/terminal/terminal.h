@@ -24,7 +24,6 @@ enum class TerminalMode {
   kLines,    // line mode: canonical input with the terminal's echo and line editing
 };
 
-bool terminal_present();
 TerminalMode terminal_mode();
 // False when there is no terminal or it did not take the whole change; the
 // settings found at start-up are then back in force.
