@@ -1,19 +1,18 @@
-// Keys and lines of marks on a POSIX terminal. Key mode is the terminal's
-// resting state, so nothing typed ahead is echoed into the middle of a report;
-// line mode is on only while a line of marks is awaited. Both read through the
-// terminal's one queue, so a key typed ahead of a line, or a line pasted with
-// keys after it, reaches the read it belongs to.
+// Keys and lines of marks on a POSIX terminal, which stays in key mode: the
+// program reads every byte from the terminal's one queue and echoes it
+// itself, so what a key does never depends on when it was typed. A line of
+// marks is edited by the program, with the terminal's own editing keys.
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <string_view>
 
 #include "internal.h"
 #include "terminal/key_decoder.h"
+#include "terminal/line_editor.h"
 #include "terminal/terminal.h"
 
 namespace {
@@ -21,34 +20,30 @@ namespace {
 constexpr int kKeyGapMs = 50;  // the bytes of one key arrive together
 constexpr char kEscape = '\x1b';
 
-// Shows typed bytes as the terminal's own echo would: a control byte in caret
-// notation (^G), never raw, where it would ring the bell or move the cursor.
-// The echo goes to the terminal, even while standard output goes to a file.
-void show_typed(std::string_view typed) {
-  std::string shown;
-  for (const char byte : typed) {
-    const auto c = static_cast<unsigned char>(byte);
-    if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7f) {
-      shown += '^';
-      shown += c == 0x7f ? '?' : static_cast<char>(c + 0x40);
-    } else {
-      shown += byte;
-    }
-  }
-  if (isatty(STDOUT_FILENO)) {
-    fwrite(shown.data(), 1, shown.size(), stdout);
-  } else {
-    terminal_write(shown.data(), shown.size());
-  }
+// Key mode first, then the prompt: a key pressed in answer to the prompt
+// cannot arrive while the terminal would still echo it itself. Where key mode
+// cannot be set, the terminal edits and echoes, and the program does not.
+bool ready_to_read() {
+  const bool key_mode = terminal_set_mode(TerminalMode::kKeys);
+  fflush(stdout);
+  return key_mode;
 }
 
-// Bytes at the front of the queue that are on the screen already: typed ahead
-// and shown by a line read, or echoed by the terminal in line mode.
-size_t shown_ahead = 0;
+// The length of the whole key at the front of the queue, or 0 while it is
+// still to come; `gap_passed` as key_length takes it.
+size_t front_key(bool gap_passed) {
+  const std::string_view queued = terminal_queued();
+  return key_length(queued.data(), queued.size(), gap_passed);
+}
 
-void take(size_t count) {
-  terminal_take(count);
-  shown_ahead -= std::min(shown_ahead, count);
+// Reads more: without end when nothing is queued, else for the gap that ends
+// a key cut short. False at the end of input.
+bool read_more(bool* gap_passed) {
+  const bool empty = terminal_queued().empty();
+  const long got = terminal_fill(empty ? kWaitForever : kKeyGapMs);
+  if (got < 0 && empty) return false;
+  *gap_passed = got <= 0;
+  return true;
 }
 
 long script_read(char* buffer, long size) {
@@ -58,37 +53,33 @@ long script_read(char* buffer, long size) {
   }
 }
 
-// One line from the terminal: first what was typed ahead, shown as the line
-// read takes it, then, for the rest of the line, line mode with the terminal's
-// own editing. What follows the line stays queued for the next read.
+// One line of marks: each key queued is edited in, whenever it was typed,
+// and what is queued after the line stays for the next read. The echo of all
+// the keys that came in one read is shown in one write.
 long terminal_line(char* buffer, long size) {
-  terminal_fill(0);  // whatever the terminal holds already
-  std::string_view queued = terminal_queued();
-  size_t end = queued.find('\n');
-  const size_t ahead = end == std::string_view::npos ? queued.size() : end + 1;
-  if (ahead > shown_ahead) {
-    show_typed(queued.substr(shown_ahead, ahead - shown_ahead));
-    shown_ahead = ahead;
-  }
-  if (end == std::string_view::npos) {
-    fflush(stdout);
-    const TerminalMode before = terminal_mode();
-    terminal_set_mode(TerminalMode::kLines);
-    const long got = terminal_fill(kWaitForever);
-    terminal_set_mode(before);
-    // Whatever came in line mode, this line and any typed after it, the
-    // terminal echoed as it came: it is not shown again.
-    while (terminal_fill(0) > 0) {
+  static LineEditor editor(terminal_editing_keys());
+  const bool echo = ready_to_read();
+  std::string shown;
+  bool gap_passed = false;
+  LineEditor::Result result = LineEditor::Result::kEditing;
+  while (result == LineEditor::Result::kEditing) {
+    const size_t length = front_key(gap_passed);
+    if (length == 0) {
+      if (echo) terminal_echo(shown);
+      shown.clear();
+      if (read_more(&gap_passed)) continue;
+      result = LineEditor::Result::kDone;  // a hang-up: what is typed so far, then the end
+      break;
     }
-    queued = terminal_queued();
-    shown_ahead = queued.size();
-    end = queued.find('\n', ahead);
-    if (got < 0 && queued.empty()) return 0;  // Ctrl-D, a hang-up or an error ends the entry
+    result = editor.key(terminal_queued().substr(0, length), &shown);
+    terminal_take(length);
+    gap_passed = false;
   }
-  const size_t line = end == std::string_view::npos ? queued.size() : end + 1;
-  const size_t count = std::min(line, static_cast<size_t>(size));
-  memcpy(buffer, queued.data(), count);
-  take(count);
+  if (echo) terminal_echo(shown);
+  if (result == LineEditor::Result::kEnd) return 0;
+  const std::string line = editor.take();
+  const size_t count = std::min(line.size(), static_cast<size_t>(size));
+  std::copy_n(line.data(), count, buffer);
   return static_cast<long>(count);
 }
 
@@ -105,26 +96,16 @@ long read_input(char* buffer, long size) {
 }
 
 int read_one_key(bool echo) {
-  // Key mode first, then the prompt: a key pressed in answer to the prompt
-  // cannot arrive while the terminal would still echo it itself. Where key
-  // mode cannot be set, keys are read from lines, which the terminal echoes.
-  const bool key_mode = terminal_set_mode(TerminalMode::kKeys);
-  fflush(stdout);
+  const bool key_mode = ready_to_read();
   bool gap_passed = false;
   size_t length = 0;
-  for (;;) {
-    const std::string_view queued = terminal_queued();
-    length = key_length(queued.data(), queued.size(), gap_passed);
-    if (length > 0) break;
-    const long got = terminal_fill(queued.empty() ? kWaitForever : kKeyGapMs);
-    if (got < 0 && queued.empty()) return EOF;
-    gap_passed = got <= 0;
-  }
+  while ((length = front_key(gap_passed)) == 0)
+    if (!read_more(&gap_passed)) return EOF;
   const std::string_view key = terminal_queued().substr(0, length);
   const int first = static_cast<unsigned char>(key[0]);
   // An escape sequence is not echoed: it would move the cursor.
-  if (echo && key_mode && shown_ahead == 0 && key[0] != kEscape) show_typed(key);
-  take(length);
+  if (echo && key_mode && key[0] != kEscape) terminal_echo(caret_notation(key));
+  terminal_take(length);
   return first;
 }
 

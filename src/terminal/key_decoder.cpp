@@ -9,15 +9,19 @@ unsigned char at(const char* bytes, size_t i) { return static_cast<unsigned char
 // The key is cut short at `size`: whole once the gap has passed.
 size_t cut_short(size_t size, bool gap_passed) { return gap_passed ? size : 0; }
 
-// ESC [ then parameter and intermediate bytes, then a final byte.
-size_t control_sequence(const char* bytes, size_t size, bool gap_passed) {
-  size_t i = 2;
-  if (i < size && bytes[i] == '[') {  // the Linux console's F1 to F5: one more byte
-    return i + 1 < size ? i + 2 : cut_short(size, gap_passed);
-  }
+// From byte i on: parameter and intermediate bytes, then a final byte.
+size_t sequence_end(const char* bytes, size_t size, size_t i, bool gap_passed) {
   while (i < size && at(bytes, i) >= 0x20 && at(bytes, i) <= 0x3f) ++i;
   if (i == size) return cut_short(size, gap_passed);
   return at(bytes, i) >= 0x40 && at(bytes, i) <= 0x7e ? i + 1 : i;
+}
+
+// ESC [ then parameters and a final byte.
+size_t control_sequence(const char* bytes, size_t size, bool gap_passed) {
+  if (size > 2 && bytes[2] == '[') {  // the Linux console's F1 to F5: one more byte
+    return size > 3 ? 4 : cut_short(size, gap_passed);
+  }
+  return sequence_end(bytes, size, 2, gap_passed);
 }
 
 // ESC ] or ESC P, then anything up to BEL or ESC \ (the string terminator).
@@ -54,9 +58,16 @@ size_t key_length(const char* bytes, size_t size, bool gap_passed) {
   if (at(bytes, 0) != kEscape) return utf8_character(bytes, size, gap_passed);
   if (size == 1) return cut_short(size, gap_passed);  // Escape alone, once the gap tells
   switch (bytes[1]) {
-    case '\x1b': return 1;
+    case '\x1b': {
+      // Alt with a key that is itself a sequence (urxvt's Alt+Up: ESC ESC [ A);
+      // otherwise Escape, then a key of its own.
+      if (size == 2) return cut_short(size, gap_passed);
+      if (bytes[2] != '[' && bytes[2] != 'O') return 1;
+      const size_t alt_key = key_length(bytes + 1, size - 1, gap_passed);
+      return alt_key == 0 ? 0 : 1 + alt_key;
+    }
     case '[': return control_sequence(bytes, size, gap_passed);
-    case 'O': return size > 2 ? 3 : cut_short(size, gap_passed);
+    case 'O': return sequence_end(bytes, size, 2, gap_passed);  // SS3, with modifiers: ESC O 2 P
     case ']':
     case 'P': return control_string(bytes, size, gap_passed);
     default: {

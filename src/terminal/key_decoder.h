@@ -11,10 +11,12 @@
 // A key is one byte, or one of:
 //   ESC [ parameters final         a control sequence, any length (ESC [ [ x on
 //                                  the Linux console)
-//   ESC O x                        SS3: F1 to F4 and keypad keys
+//   ESC O parameters final         SS3: F1 to F4 and keypad keys (ESC O 2 P
+//                                  with a modifier)
 //   ESC ] ... BEL or ESC \         an OSC or DCS (ESC P) string, which a
 //                                  terminal may send unasked
-//   ESC and one key                Alt with that key; Escape then Escape is two keys
+//   ESC and one key                Alt with that key, a sequence too (ESC ESC [ A);
+//                                  ESC ESC alone is one key, Alt+Escape
 //   a UTF-8 lead byte and its continuation bytes
 // A byte that cannot go on the key ends it and begins the next key.
 size_t key_length(const char* bytes, size_t size, bool gap_passed);

@@ -1,14 +1,13 @@
 #include "terminal/terminal.h"
 
 #include <fcntl.h>
-#include <poll.h>
+#include <sys/select.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <initializer_list>
 #include <string>
 
 namespace {
@@ -18,16 +17,20 @@ int terminal_fd = kNotLookedFor;  // -1 when there is none
 
 termios found_settings;
 termios key_settings;
-termios line_settings;
-// What the signal handlers need: the terminal whose settings were changed
-// (-1 while they are as found) and the mode in force.
+// The terminal whose settings were changed, -1 while they are as found: what
+// the signal handlers need.
 volatile sig_atomic_t changed_fd = -1;
-volatile sig_atomic_t mode_in_force = static_cast<int>(TerminalMode::kAsFound);
 TerminalMode current_mode = TerminalMode::kAsFound;
 
 std::string queue;  // bytes read, not yet taken, from `head` on
 size_t head = 0;
 bool ended = false;
+
+// Signals whose default ends the program, and those whose default stops it.
+constexpr int kEndingSignals[] = {SIGHUP,  SIGINT,  SIGQUIT,   SIGILL,  SIGTRAP, SIGABRT, SIGBUS,
+                                  SIGFPE,  SIGUSR1, SIGSEGV,   SIGUSR2, SIGPIPE, SIGALRM, SIGTERM,
+                                  SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGSYS};
+constexpr int kStoppingSignals[] = {SIGTSTP, SIGTTIN, SIGTTOU};
 
 int the_terminal() {
   if (terminal_fd != kNotLookedFor) return terminal_fd;
@@ -37,18 +40,14 @@ int the_terminal() {
     if (terminal_fd != STDIN_FILENO) close(terminal_fd);
     terminal_fd = -1;
   }
-  key_settings = line_settings = found_settings;
+  key_settings = found_settings;
   key_settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
   key_settings.c_cc[VMIN] = 1;
   key_settings.c_cc[VTIME] = 0;
-  line_settings.c_lflag |= ICANON | ECHO;
   return terminal_fd;
 }
 
-const termios& settings_for(TerminalMode mode) {
-  if (mode == TerminalMode::kKeys) return key_settings;
-  return mode == TerminalMode::kLines ? line_settings : found_settings;
-}
+bool in_foreground(int fd) { return tcgetpgrp(fd) == getpgrp(); }
 
 void restore_found() {
   const int fd = changed_fd;
@@ -63,7 +62,7 @@ void set_handler(int sig, void (*handler)(int)) {
   sigaction(sig, &action, nullptr);
 }
 
-void on_fatal_signal(int sig) {
+void on_ending_signal(int sig) {
   restore_found();
   signal(sig, SIG_DFL);
   raise(sig);  // blocked until this handler returns, then ends the program as it would have
@@ -71,18 +70,34 @@ void on_fatal_signal(int sig) {
 
 void on_stop(int sig) {
   const int saved_errno = errno;
-  restore_found();
+  const int fd = changed_fd;
+  // In the background the settings are the foreground job's, not ours to touch.
+  if (fd >= 0 && in_foreground(fd)) restore_found();
   signal(sig, SIG_DFL);
   sigset_t stop;
   sigemptyset(&stop);
   sigaddset(&stop, sig);
   sigprocmask(SIG_UNBLOCK, &stop, nullptr);
-  raise(sig);  // the program stops here and goes on after SIGCONT
+  raise(sig);  // the program stops here; SIGCONT sets key mode again
   // cppcheck-suppress unreachableCode ; raise returns once the program is continued
   set_handler(sig, on_stop);
-  const int fd = changed_fd;
-  if (fd >= 0) tcsetattr(fd, TCSANOW, &settings_for(static_cast<TerminalMode>(mode_in_force)));
   errno = saved_errno;
+}
+
+// Whoever stopped the program (Ctrl-Z, kill -STOP) may have changed the
+// settings meanwhile, as an interactive shell puts back its own.
+void on_continue(int /*sig*/) {
+  const int saved_errno = errno;
+  const int fd = changed_fd;
+  if (fd >= 0 && in_foreground(fd)) tcsetattr(fd, TCSANOW, &key_settings);
+  errno = saved_errno;
+}
+
+void handle_unless_taken(int sig, void (*handler)(int)) {
+  struct sigaction old {};
+  sigaction(sig, nullptr, &old);
+  // Ignored by the shell, or handled already (by a sanitizer, say): keep it so.
+  if (old.sa_handler == SIG_DFL && !(old.sa_flags & SA_SIGINFO)) set_handler(sig, handler);
 }
 
 void install_handlers() {
@@ -90,12 +105,9 @@ void install_handlers() {
   if (installed) return;
   installed = true;
   atexit(restore_found);
-  for (int sig : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP}) {
-    struct sigaction old {};
-    sigaction(sig, nullptr, &old);
-    if (old.sa_handler == SIG_IGN) continue;  // keep what the shell chose to ignore
-    set_handler(sig, sig == SIGTSTP ? on_stop : on_fatal_signal);
-  }
+  for (const int sig : kEndingSignals) handle_unless_taken(sig, on_ending_signal);
+  for (const int sig : kStoppingSignals) handle_unless_taken(sig, on_stop);
+  handle_unless_taken(SIGCONT, on_continue);
 }
 
 // tcsetattr succeeds when any part of a change was made: check the parts
@@ -104,8 +116,37 @@ bool in_effect(int fd, const termios& wanted) {
   termios now{};
   constexpr tcflag_t kModes = ICANON | ECHO;
   return tcgetattr(fd, &now) == 0 && (now.c_lflag & kModes) == (wanted.c_lflag & kModes) &&
-         ((wanted.c_lflag & ICANON) ||
-          (now.c_cc[VMIN] == wanted.c_cc[VMIN] && now.c_cc[VTIME] == wanted.c_cc[VTIME]));
+         now.c_cc[VMIN] == wanted.c_cc[VMIN] && now.c_cc[VTIME] == wanted.c_cc[VTIME];
+}
+
+// 1 when fd can be read, 0 when the time ran out, -1 on an error. select, not
+// poll: poll refuses terminals on some systems (macOS).
+int wait_readable(int fd, int timeout_ms) {
+  if (fd >= FD_SETSIZE) return 1;  // cannot be waited on: let the read block
+  int n;
+  do {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(fd, &readable);
+    timeval timeout{};
+    timeout.tv_sec = timeout_ms / 1000;
+    timeout.tv_usec = static_cast<suseconds_t>(timeout_ms % 1000) * 1000;
+    n = select(fd + 1, &readable, nullptr, nullptr, &timeout);
+  } while (n < 0 && errno == EINTR);
+  return n;
+}
+
+// Echoes need a descriptor that can be written: standard input may be the
+// terminal opened for reading only (`< /dev/tty`).
+int echo_fd() {
+  static int fd = kNotLookedFor;
+  if (fd != kNotLookedFor) return fd;
+  const int terminal = the_terminal();
+  const int flags = terminal >= 0 ? fcntl(terminal, F_GETFL) : -1;
+  if (flags >= 0 && (flags & O_ACCMODE) != O_RDONLY) return fd = terminal;
+  char name[256] = "";
+  const bool named = terminal >= 0 && ttyname_r(terminal, name, sizeof name) == 0;
+  return fd = named ? open(name, O_WRONLY | O_NOCTTY | O_CLOEXEC) : -1;
 }
 
 }  // namespace
@@ -123,28 +164,37 @@ bool terminal_set_mode(TerminalMode mode) {
     return true;
   }
   install_handlers();
-  const termios& wanted = settings_for(mode);
-  mode_in_force = static_cast<int>(mode);
   changed_fd = fd;  // before the change, so a signal in between still restores
   // TCSANOW rather than TCSAFLUSH: keys typed ahead must not be lost.
-  if (tcsetattr(fd, TCSANOW, &wanted) < 0 || !in_effect(fd, wanted)) {
-    terminal_set_mode(TerminalMode::kAsFound);  // never a half-set terminal
+  if (tcsetattr(fd, TCSANOW, &key_settings) < 0 || !in_effect(fd, key_settings)) {
+    restore_found();  // never a half-set terminal
+    changed_fd = -1;
     return false;
   }
   current_mode = mode;
   return true;
 }
 
+EditingKeys terminal_editing_keys() {
+  EditingKeys keys;
+  if (the_terminal() < 0) return keys;
+  const auto key = [](cc_t c) { return c == _POSIX_VDISABLE ? -1 : static_cast<int>(c); };
+  keys.erase = key(found_settings.c_cc[VERASE]);
+  keys.kill = key(found_settings.c_cc[VKILL]);
+  keys.word_erase = key(found_settings.c_cc[VWERASE]);
+  keys.literal_next = key(found_settings.c_cc[VLNEXT]);
+  keys.end_of_file = key(found_settings.c_cc[VEOF]);
+  keys.utf8 = (found_settings.c_iflag & IUTF8) != 0;
+  return keys;
+}
+
 long terminal_fill(int timeout_ms) {
   const int fd = the_terminal();
   if (fd < 0 || ended) return -1;
   if (timeout_ms != kWaitForever) {
-    pollfd ready{fd, POLLIN, 0};
-    int n;
-    do n = poll(&ready, 1, timeout_ms);
-    while (n < 0 && errno == EINTR);
-    if (n == 0) return 0;
-    if (n < 0) {
+    const int ready = wait_readable(fd, timeout_ms);
+    if (ready == 0) return 0;
+    if (ready < 0) {
       ended = true;
       return -1;
     }
@@ -154,8 +204,9 @@ long terminal_fill(int timeout_ms) {
   do n = read(fd, bytes, sizeof bytes);
   while (n < 0 && errno == EINTR);
   if (n <= 0) {
-    // In key mode nothing reads as the end but a hang-up.
-    ended = n < 0 || current_mode != TerminalMode::kLines;
+    // In key mode nothing reads as the end but a hang-up; in the mode found,
+    // an empty read may be a Ctrl-D that the terminal's own editing took.
+    ended = n < 0 || current_mode == TerminalMode::kKeys;
     return -1;
   }
   if (head > 0) {
@@ -180,13 +231,12 @@ void terminal_remove(size_t offset, size_t count) {
   if (head + offset < queue.size()) queue.erase(head + offset, count);
 }
 
-void terminal_write(const char* bytes, size_t count) {
-  const int fd = the_terminal();
-  while (fd >= 0 && count > 0) {
-    const ssize_t n = write(fd, bytes, count);
+void terminal_echo(std::string_view bytes) {
+  const int fd = isatty(STDOUT_FILENO) ? STDOUT_FILENO : echo_fd();
+  while (fd >= 0 && !bytes.empty()) {
+    const ssize_t n = write(fd, bytes.data(), bytes.size());
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return;
-    bytes += n;
-    count -= static_cast<size_t>(n);
+    bytes.remove_prefix(static_cast<size_t>(n));
   }
 }

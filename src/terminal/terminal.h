@@ -1,4 +1,4 @@
-// The terminal, on POSIX systems: its modes, and the one queue of the bytes
+// The terminal, on POSIX systems: its mode, and the one queue of the bytes
 // read from it. The keyboard and the console functions both build on this.
 //
 // The terminal is standard input when that is one, else the controlling
@@ -8,20 +8,22 @@
 // whichever read comes next.
 //
 // Only this file's implementation changes terminal settings. The settings
-// found at the first change come back at exit and on SIGINT, SIGQUIT, SIGTERM
-// and SIGHUP (the signal then ends the program as it would have); on Ctrl-Z
-// they come back while the program is stopped, and the mode in force is set
-// again when it goes on. A signal the program was started ignoring stays
-// ignored.
+// found at the first change come back at exit and on every signal whose
+// default ends the program (the signal then ends it as it would have); on a
+// stop (Ctrl-Z, SIGTTIN, SIGTTOU) they come back while the program is
+// stopped, and whenever it is continued in the foreground the mode in force is
+// set again, whoever changed the settings meanwhile. A signal the program was
+// started ignoring, or that something else already handles, is left alone.
 #pragma once
 
 #include <cstddef>
 #include <string_view>
 
+#include "terminal/line_editor.h"
+
 enum class TerminalMode {
   kAsFound,  // the settings found at start-up
   kKeys,     // key mode: bytes as they come, no echo; Ctrl-C and Ctrl-Z still work
-  kLines,    // line mode: canonical input with the terminal's echo and line editing
 };
 
 TerminalMode terminal_mode();
@@ -29,15 +31,19 @@ TerminalMode terminal_mode();
 // settings found at start-up are then back in force.
 bool terminal_set_mode(TerminalMode mode);
 
+// The editing keys the terminal was set up with when it was found.
+EditingKeys terminal_editing_keys();
+
 constexpr int kWaitForever = -1;
 
 // Reads what the terminal has sent onto the end of the queue, waiting at most
 // timeout_ms for it. Returns the count added; 0 when the time ran out; -1 at
-// the end of input (in line mode: Ctrl-D at the start of a line, for this
-// read only) or on an error, which holds from then on.
+// the end of input (a hang-up) or on an error, which holds from then on.
 long terminal_fill(int timeout_ms);
 std::string_view terminal_queued();                 // read, not yet taken
 void terminal_take(size_t count);                   // from the front
 void terminal_remove(size_t offset, size_t count);  // bytes that were no typed input
 
-void terminal_write(const char* bytes, size_t count);
+// Shows typed keys where the terminal's own echo would: on standard output
+// when that is a terminal, else on the terminal itself, in one write.
+void terminal_echo(std::string_view bytes);

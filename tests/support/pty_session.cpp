@@ -86,6 +86,19 @@ bool PtySession::wait_for(const std::string& text, int timeout_ms) {
   }
 }
 
+bool PtySession::wait_until(const std::function<bool()>& done, int timeout_ms) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (!done()) {
+    if (ms_left(deadline) == 0) return false;
+    read_some(std::min(ms_left(deadline), 10));
+  }
+  return true;
+}
+
+bool PtySession::wait_for_key_mode(int timeout_ms) {
+  return wait_until([this] { return (settings().c_lflag & (ICANON | ECHO)) == 0; }, timeout_ms);
+}
+
 bool PtySession::quiet_for(int ms) {
   const size_t before = output_.size();
   const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
@@ -114,6 +127,10 @@ termios PtySession::settings() const {
   tcgetattr(slave_, &now);
   return now;
 }
+
+void PtySession::set_settings(const termios& settings) { tcsetattr(slave_, TCSANOW, &settings); }
+
+pid_t PtySession::foreground_group() const { return tcgetpgrp(master_); }
 
 bool same_settings(const termios& a, const termios& b) {
   return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&

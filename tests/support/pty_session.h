@@ -4,6 +4,7 @@
 #include <sys/types.h>
 #include <termios.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,10 @@ class PtySession {
   void send(const std::string& bytes);
   // Reads until `text` appears after what earlier waits matched; false on time-out.
   bool wait_for(const std::string& text, int timeout_ms = 10000);
+  // Reads what the program writes until `done` holds; false on time-out.
+  bool wait_until(const std::function<bool()>& done, int timeout_ms = 10000);
+  // Waits until the program has put the terminal in key mode (no ICANON, no ECHO).
+  bool wait_for_key_mode(int timeout_ms = 10000);
   // Reads for `ms`; true when nothing arrived.
   bool quiet_for(int ms);
   // Waits for the program to end and returns its waitpid status, or -1 on time-out.
@@ -28,6 +33,8 @@ class PtySession {
   const std::string& output() const { return output_; }
   std::string since_last_match() const { return output_.substr(matched_); }
   termios settings() const;  // the terminal's settings now, as `stty -g` would show
+  void set_settings(const termios& settings);  // as a shell does when its job stops
+  pid_t foreground_group() const;
   const termios& initial_settings() const { return initial_; }
   pid_t pid() const { return pid_; }
 

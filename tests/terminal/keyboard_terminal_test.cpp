@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -187,6 +188,30 @@ TEST(Terminal, StartedWithAStreamRedirectedOrASignalIgnored) {
     EXPECT_EQ(count(pty.output(), kPrompt), 1u);
   }
   {
+    SCOPED_TRACE("standard input the terminal opened read-only: keys are still echoed");
+    const std::string dir = make_temp_dir();
+    PtySession pty({"sh", "-c", "exec " + program + " </dev/tty >out"}, dir);
+    ASSERT_TRUE(pty.wait_for_key_mode());
+    pty.send("2 q");
+    EXPECT_EQ(pty.wait_exit(3000), 0);
+    EXPECT_EQ(pty.output(), "2q");
+    expect_restored(pty);
+    unlink((dir + "/out").c_str());
+    rmdir(dir.c_str());
+  }
+  {
+    SCOPED_TRACE("standard output a pipe whose reader has gone: SIGPIPE, terminal restored");
+    PtySession pty({"bash", "-c",
+                    program + " | { head -n 1 >/dev/null; exec <&-; echo closed; }; " +
+                        "echo status ${PIPESTATUS[0]}"});
+    ASSERT_TRUE(pty.wait_for("closed"));
+    ASSERT_TRUE(pty.wait_for_key_mode());
+    pty.send("3");
+    ASSERT_TRUE(pty.wait_for("status " + std::to_string(128 + SIGPIPE)));
+    EXPECT_EQ(pty.wait_exit(), 0);
+    expect_restored(pty);
+  }
+  {
     SCOPED_TRACE("SIGINT ignored by the shell stays ignored");
     PtySession pty({"sh", "-c", "trap '' INT; exec " + program});
     ASSERT_TRUE(pty.wait_for(kPrompt));
@@ -198,26 +223,68 @@ TEST(Terminal, StartedWithAStreamRedirectedOrASignalIgnored) {
   }
 }
 
-TEST(Terminal, MarksAreTypedWithTheTerminalsLineEditing) {
-  PtySession pty({MARKING_SYSTEM});
-  ASSERT_NO_FATAL_FAILURE(open_keyboard_entry(pty));
-  const termios typing = pty.settings();
-  EXPECT_TRUE((typing.c_lflag & ICANON) && (typing.c_lflag & ECHO)) << "marks are line input";
-  pty.send("86");
-  pty.send(std::string(1, static_cast<char>(typing.c_cc[VERASE])) + "5 90 77\n");
-  ASSERT_TRUE(pty.wait_for("\tStudent02:\t"));
-  pty.send("60 70\n80 55 65 75 45\n");  // marks across lines serve the next students
-  ASSERT_TRUE(pty.wait_for("\tStudent04:\t"));
-  pty.send("35 25 1 2 3 4 5\n");  // 4 and 5 are left over and dropped at the next menu
-  ASSERT_TRUE(pty.wait_for(kPause));
-  EXPECT_NE(pty.output().find("01:\t85\t90\t77\t252\t84.0 (B)\r\n"), std::string::npos)
-      << pty.output();
-  EXPECT_NE(pty.output().find("05:\t 1\t 2\t 3\t  6\t 2.0 (E)\r\n"), std::string::npos);
-  pty.send(" ");
-  ASSERT_TRUE(pty.wait_for(kPrompt));
-  pty.send("q");
-  EXPECT_EQ(pty.wait_exit(), 0);
-  expect_restored(pty);
+// The same keys typed all at once at the main menu, ahead of every prompt, and
+// one at a time, each after the program has answered the one before: the
+// same book and the very same bytes on the screen.
+TEST(Terminal, KeysTypedAheadAreEditedLikeKeysTypedLate) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> keys;
+    std::string book_row;
+  };
+  const std::string kEnd = "\x04", kErase = "\x7f";
+  const Case cases[] = {
+      {"erase", {"1", "k", "8", "6", kErase, "5", " 90 77\n", kEnd, " ", "q"}, "01:\t85\t90\t77\t"},
+      {"kill and word erase",
+       {"1", "k", "9 9 9", "\x15", "85 90 77\n", "60 70 8", "\x17", "80\n", kEnd, " ", "q"},
+       "02:\t60\t70\t80\t"},
+      {"erase a UTF-8 character",
+       {"1", "k", "\xc3\xa9", kErase, "85 90 77\n", kEnd, " ", "q"},
+       "01:\t85\t90\t77\t"},
+      {"erase marks typed at the submenu",
+       {"1", "k", "1", "2", kErase, kErase, "50 60 70\n", kEnd, " ", "q"},
+       "01:\t50\t60\t70\t"},
+      {"Ctrl-D right after a line, then a new entry",
+       {"1", "k", "85 90 77\n", kEnd, " ", "1", "k", "60 70 80\n", kEnd, " ", "q"},
+       "01:\t60\t70\t80\t"},
+      {"marks across lines serve the next students; what is left over is dropped",
+       {"1", "k", "85 90 77\n", "60 70\n", "80 55 65 75 45\n", "35 25 1 2 3 4 5\n", " ", "q"},
+       "05:\t 1\t 2\t 3\t  6\t 2.0 (E)"},
+  };
+  // Erasing a whole UTF-8 character is for terminals set up for UTF-8.
+  const std::vector<std::string> command = {"sh", "-c",
+                                            std::string("stty iutf8; exec ") + MARKING_SYSTEM};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string at_once;
+    {
+      PtySession pty(command);
+      ASSERT_TRUE(pty.wait_for(kPrompt));
+      std::string all;
+      for (const std::string& key : c.keys) all += key;
+      pty.send(all);
+      EXPECT_EQ(pty.wait_exit(), 0);
+      at_once = pty.output();
+      EXPECT_NE(at_once.find(c.book_row), std::string::npos) << at_once;
+    }
+    PtySession pty(command);
+    ASSERT_TRUE(pty.wait_for(kPrompt));
+    for (const std::string& key : c.keys) {
+      const size_t before = pty.output().size();
+      pty.send(key);
+      ASSERT_TRUE(pty.wait_until([&] {
+        const std::string& out = pty.output();
+        return out.size() > before && at_once.compare(0, out.size(), out) == 0;
+      })) << "after "
+          << key << ":\n"
+          << pty.output();
+    }
+    EXPECT_EQ(pty.wait_exit(), 0);
+    EXPECT_EQ(pty.output(), at_once);
+    termios found = pty.initial_settings();
+    found.c_iflag |= IUTF8;
+    EXPECT_TRUE(same_settings(pty.settings(), found));
+  }
 }
 
 TEST(Terminal, CtrlDEndsTheEntryOfMarksAndTheNextEntryReadsAgain) {
@@ -255,6 +322,8 @@ TEST(Terminal, SignalsEndTheProgramWithTheTerminalRestored) {
       {"SIGTERM at the menu", "", kPrompt, SIGTERM},
       {"SIGHUP in the pause", "2", kPause, SIGHUP},
       {"SIGQUIT in the submenu", "1", "\tQ: option  ", SIGQUIT},
+      {"SIGUSR1 at a marks prompt", "1k", "\tStudent01:\t", SIGUSR1},
+      {"SIGALRM in the pause", "2", kPause, SIGALRM},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.where);
@@ -264,7 +333,6 @@ TEST(Terminal, SignalsEndTheProgramWithTheTerminalRestored) {
       pty.send(c.keys_before);
       ASSERT_TRUE(pty.wait_for(c.wait_text));
     }
-    usleep(100 * 1000);  // let the program settle into its read
     if (c.signal == 0)
       pty.send("\x03");
     else
@@ -276,33 +344,43 @@ TEST(Terminal, SignalsEndTheProgramWithTheTerminalRestored) {
   }
 }
 
-TEST(Terminal, CtrlZThenFgLeavesTheShellAndTheKeysWorking) {
+// Stopped and continued by a job-control shell that, unlike bash, leaves the
+// terminal's settings alone: what the program itself does is what shows.
+TEST(Terminal, StoppedAndContinuedTheTerminalIsRestoredThenKeyModeIsBack) {
   const std::string dir = make_temp_dir();
-  PtySession shell({"bash", "--norc", "--noprofile", "-i"}, dir, {"PS1=$ "});
-  ASSERT_TRUE(shell.wait_for("$ "));
-  shell.send("stty -g >before; " + std::string(MARKING_SYSTEM) + "\n");
+  const std::string program = MARKING_SYSTEM;
+  // Ctrl-Z, Ctrl-Z again, then kill -STOP after which the shell puts back its
+  // own settings, as bash does.
+  PtySession shell({"dash", "-c",
+                    "set -m; stty -g >before; " + program +
+                        "; stty -g >stop1; fg; stty -g >stop2; fg; stty \"$(cat before)\"; fg; "
+                        "stty -g >after"},
+                   dir);
+  auto answers_without_enter = [&](const std::string& key, const std::string& shown) {
+    ASSERT_TRUE(shell.wait_for_key_mode());
+    shell.send(key);
+    ASSERT_TRUE(shell.wait_for(shown)) << shell.output();
+  };
   ASSERT_TRUE(shell.wait_for(kPrompt));
-  usleep(100 * 1000);
-  shell.send("\x1a");
-  ASSERT_TRUE(shell.wait_for("Stopped"));
-  ASSERT_TRUE(shell.wait_for("$ "));
-  shell.send("stty -g >stopped; fg\n");
-  ASSERT_TRUE(shell.wait_for("marking-system"));
-  usleep(100 * 1000);
-  shell.send("2");  // no Enter: key mode is back
-  ASSERT_TRUE(shell.wait_for(kPause)) << shell.output();
-  shell.send(" ");
+  ASSERT_NO_FATAL_FAILURE(answers_without_enter("\x1a", program));  // stopped, then fg
+  ASSERT_NO_FATAL_FAILURE(answers_without_enter("3", "|     A"));
   ASSERT_TRUE(shell.wait_for(kPrompt));
-  shell.send("q");
-  ASSERT_TRUE(shell.wait_for("$ "));
-  shell.send("stty -g >after; exit\n");
+  ASSERT_NO_FATAL_FAILURE(answers_without_enter("\x1a", program));
+  ASSERT_NO_FATAL_FAILURE(answers_without_enter("2", kPause));
+  ASSERT_NO_FATAL_FAILURE(answers_without_enter(" ", kPrompt));
+  ASSERT_TRUE(shell.wait_for_key_mode());
+  kill(-shell.foreground_group(), SIGSTOP);
+  ASSERT_TRUE(shell.wait_for(program));
+  ASSERT_NO_FATAL_FAILURE(answers_without_enter("2", kPause));
+  shell.send(" q");
   EXPECT_EQ(shell.wait_exit(), 0);
 
   const std::string before = read_file(dir + "/before");
   EXPECT_FALSE(before.empty());
-  EXPECT_EQ(read_file(dir + "/stopped"), before) << "stopped with the terminal still in key mode";
+  EXPECT_EQ(read_file(dir + "/stop1"), before) << "stopped with the terminal still in key mode";
+  EXPECT_EQ(read_file(dir + "/stop2"), before) << "the second stop found no handler";
   EXPECT_EQ(read_file(dir + "/after"), before);
-  for (const char* name : {"/before", "/stopped", "/after"}) unlink((dir + name).c_str());
+  for (const char* name : {"/before", "/stop1", "/stop2", "/after"}) unlink((dir + name).c_str());
   rmdir(dir.c_str());
 }
 
