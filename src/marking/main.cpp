@@ -1,8 +1,11 @@
 #include <cstdio>
 
+#include "marking/command_line.h"
 #include "marking/marking.h"
 
-int main() {
+int main(int argc, char** argv) {
+  hold_output();
+  if (const int status = take_arguments(argc, argv); status != kGoOn) return status;
   for (;;) {
     puts("<< Marking System >> ");
     puts("(1) input scores     ");
@@ -16,7 +19,7 @@ int main() {
     fputs("Q: option  ", stdout);
 
     const char key = menuKey();
-    if (key == 'Q') return 0;
+    if (key == 'Q') return output_status();
     switch (key) {
       case '1': inputMenu(); break;
       case '2': displayScore(); break;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -5,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <iterator>
+#include <string>
 
 #include "keyboard/keyboard.h"
 #include "marking/marking.h"
@@ -26,6 +29,37 @@ void input_score() {
 
 namespace {
 
+// scores.txt as it is read, with the line the reader is on and the last line
+// that had anything but white space, for what it reports.
+struct ScoresFile {
+  FILE* file;
+  int line = 1;
+  int text_line = 1;
+
+  int get() {
+    const int c = getc(file);
+    if (c == '\n') ++line;
+    if (c != EOF && !isspace(c)) text_line = line;
+    return c;
+  }
+  void unget(int c) {
+    if (c == EOF) return;
+    if (c == '\n') --line;
+    ungetc(c, file);
+  }
+  // Up to `size` characters, stopping after a line feed, as fgets reads them.
+  std::string field(size_t size) {
+    std::string text;
+    while (text.size() < size) {
+      const int c = get();
+      if (c == EOF) break;
+      text += static_cast<char>(c);
+      if (c == '\n') break;
+    }
+    return text;
+  }
+};
+
 int digit_value(int c, int base) {
   const int value = isdigit(c) ? c - '0' : isxdigit(c) ? tolower(c) - 'a' + 10 : base;
   return value < base ? value : -1;
@@ -34,22 +68,25 @@ int digit_value(int c, int base) {
 // Reads one mark the way fscanf's %i does: white space, an optional sign, then
 // decimal, octal after a leading 0, or hexadecimal after 0x. A value beyond the
 // 32-bit range is held at the nearest 32-bit value. Stores nothing and returns
-// false when no number is there (a sign it read stays read).
-bool read_file_mark(FILE* file, int* mark) {
-  int c = getc(file);
-  while (c != EOF && isspace(c)) c = getc(file);
+// false when no number is there; a sign it read stays read, in `sign`.
+bool read_file_mark(ScoresFile& in, int* mark, char* sign) {
+  int c = in.get();
+  while (c != EOF && isspace(c)) c = in.get();
   const bool negative = c == '-';
-  if (c == '+' || c == '-') c = getc(file);
+  if (c == '+' || c == '-') {
+    *sign = static_cast<char>(c);
+    c = in.get();
+  }
 
   int base = 10;
   bool any_digit = false;
   if (c == '0') {
     any_digit = true;
     base = 8;
-    c = getc(file);
+    c = in.get();
     if (c == 'x' || c == 'X') {
       base = 16;
-      c = getc(file);
+      c = in.get();
     }
   }
   constexpr long long kLimit = INT_MAX + 1LL;  // enough to saturate either sign
@@ -58,9 +95,9 @@ bool read_file_mark(FILE* file, int* mark) {
     any_digit = true;
     value = value * base + d;
     if (value > kLimit) value = kLimit;
-    c = getc(file);
+    c = in.get();
   }
-  if (c != EOF) ungetc(c, file);
+  in.unget(c);
   if (!any_digit) return false;
   if (negative) value = -value;
   *mark = static_cast<int>(value > INT_MAX ? INT_MAX : value);
@@ -73,6 +110,35 @@ void report_unreadable() {
   fprintf(stderr, "scores.txt: %s\n", strerror(reason));
 }
 
+// What stands where a mark was expected: up to the next white space, at most
+// 20 bytes, control bytes escaped so that the message stays one line.
+std::string shown_text(const std::string& text) {
+  constexpr size_t kMostShown = 20;
+  std::string shown = "\"";
+  for (size_t i = 0; i < text.size() && i < kMostShown && !isspace(text[i] & 0xff); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20 || c == 0x7f) {
+      char escaped[8];
+      snprintf(escaped, sizeof escaped, "\\x%02x", c);
+      shown += escaped;
+    } else {
+      if (c == '"' || c == '\\') shown += '\\';
+      shown += static_cast<char>(c);
+    }
+  }
+  return shown + "\"";
+}
+
+void report_not_a_mark(int line, const std::string& text) {
+  fflush(stdout);
+  fprintf(stderr, "scores.txt:%d: not a mark: %s\n", line,
+          text.empty() ? "end of file" : shown_text(text).c_str());
+}
+
+bool blank(const std::string& text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return isspace(c & 0xff); });
+}
+
 }  // namespace
 
 void scoreFromFile() {
@@ -81,20 +147,33 @@ void scoreFromFile() {
     report_unreadable();
     return;
   }
-  char line[100];  // label fields and the rest of each line land here and are dropped
+  ScoresFile in{file};
   // One record per row; records after the fifth have no row and are not read.
   for (int row = 0; row < kStudents && !feof(file); ++row) {
-    const bool got_label = fgets(line, 23, file) != nullptr;  // at most 22 characters
-    if (!got_label && ferror(file)) {
+    const std::string label = in.field(22);
+    if (ferror(file)) {
       report_unreadable();
       break;
     }
     if (feof(file)) break;
     // After a mark that cannot be read, the record's later marks are left as
     // they were too: reading on would put the next number into the wrong subject.
-    for (int& mark : score[row])
-      if (!read_file_mark(file, &mark)) break;
-    if (!fgets(line, sizeof line, file)) break;
+    int read = 0;
+    char sign = 0;
+    const bool whole = std::all_of(std::begin(score[row]), std::end(score[row]), [&](int& mark) {
+      return read_file_mark(in, &mark, &sign) && ++read;
+    });
+    const int line = in.line;
+    const std::string rest = in.field(99);  // the rest of the line is dropped
+    if (!whole) {
+      const std::string there = (sign ? std::string(1, sign) : "") + rest;
+      // A blank line at the end of the file is no record cut short.
+      if (!there.empty())
+        report_not_a_mark(line, there);
+      else if (read > 0 || !blank(label))
+        report_not_a_mark(in.text_line, there);
+    }
+    if (rest.empty()) break;
   }
   fclose(file);
 }

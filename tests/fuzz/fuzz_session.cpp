@@ -11,9 +11,16 @@
 #include <cstring>
 
 #include "keyboard/keyboard.h"
+#include "marking/command_line.h"
 #include "marking/marking.h"
 
-int marking_main();  // the program's main, renamed for this build
+int marking_main(int argc, char** argv);  // the program's main, renamed for this build
+
+// The command-line half, for a main that runs again and again: no arguments,
+// and standard output left open.
+void hold_output() {}
+int take_arguments(int /*argc*/, char** /*argv*/) { return kGoOn; }
+int output_status() { return fflush(stdout) == 0 ? 0 : 1; }
 
 namespace {
 int session_input = -1;
@@ -49,7 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   memset(score, 0, sizeof score);
   memset(studTL, 0, sizeof studTL);
   memset(gradeTL, 0, sizeof gradeTL);
-  marking_main();
+  char name[] = "marking-system";
+  char* argv[] = {name, nullptr};
+  marking_main(1, argv);
   // A session may end on Q with input left over: take it all, so the next run starts clean.
   discard_input();
   while (read_key() != EOF) {

@@ -4,7 +4,7 @@
 # example scores.txt that came with it, and compares the output byte for byte.
 #   package_test.sh readme  SOURCE_DIR PROGRAM     the README's block itself
 #   package_test.sh install SOURCE_DIR BUILD_DIR   cmake --install
-#   package_test.sh manual  SOURCE_DIR             the manual page
+#   package_test.sh manual  SOURCE_DIR PROGRAM     the manual page, its messages the program's
 #   package_test.sh deb     SOURCE_DIR BUILD_DIR   the .deb
 #   package_test.sh zip     SOURCE_DIR BUILD_DIR   the Windows .zip, under Wine
 # Exits 77 (reported as skipped) where a tool it needs is missing.
@@ -73,6 +73,20 @@ manual)
   for section in SYNOPSIS DESCRIPTION FILES 'EXIT STATUS' EXAMPLES DIAGNOSTICS CAVEATS; do
     grep -q "^$section\$" "$work/page" || fail "no $section section"
   done
+  # Each message the DIAGNOSTICS section shows, as rendered, is one the program writes.
+  mkdir "$work/empty" "$work/names"
+  printf 'x\nAlice 85 90 77\n' >"$work/names/scores.txt"
+  {
+    (cd "$work/empty" && printf '1f q' | "$3" >/dev/null) || true
+    (cd "$work/names" && printf '1f q' | "$3" >/dev/null) || true
+    printf 'q' | "$3" >/dev/full || true
+    "$3" -x || true
+  } 2>"$work/said"
+  sed -n '/^DIAGNOSTICS$/,/^[A-Z]/p' "$work/page" | sed -n 's/^ \{10,\}//p' >"$work/shown"
+  [ -s "$work/shown" ] || fail "no message shown under DIAGNOSTICS"
+  while IFS= read -r message; do
+    grep -Fxq -- "$message" "$work/said" || fail "the manual page shows '$message'; the program says: $(cat "$work/said")"
+  done <"$work/shown"
   ;;
 deb)
   need dpkg-deb dpkg-shlibdeps lintian

@@ -38,12 +38,14 @@ std::string lf_line_ends(std::string text) {
   return out;
 }
 
-// Runs one session in a fresh directory; `scores` is the scores.txt to put there, if any.
-RunResult session(const std::string& input, const std::string* scores = nullptr) {
+// Runs one session in a fresh directory; `scores` is the scores.txt to put
+// there, if any; `command` runs the program, as given to the test by default.
+RunResult session(const std::string& input, const std::string* scores = nullptr,
+                  const std::vector<std::string>& command = program) {
   const std::string dir = make_temp_dir();
   write_file(dir + "/.stdin", input);
   if (scores) write_file(dir + "/scores.txt", *scores);
-  RunResult result = run_program(program, dir + "/.stdin", dir);
+  RunResult result = run_program(command, dir + "/.stdin", dir);
   if (scores) {
     EXPECT_EQ(read_file(dir + "/scores.txt"), *scores) << "scores.txt was changed";
   }
@@ -205,6 +207,47 @@ TEST(BadInput, RandomBytesEndCleanly) {
     const RunResult result = session(input, &scores);
     expect_clean_exit(result);
     EXPECT_EQ(result.err, "");
+  }
+}
+
+std::vector<std::string> with(std::vector<std::string> before,
+                              const std::vector<std::string>& words,
+                              const std::vector<std::string>& after = {}) {
+  before.insert(before.end(), words.begin(), words.end());
+  before.insert(before.end(), after.begin(), after.end());
+  return before;
+}
+
+// Arguments are answered before any menu; output that could not be written
+// is said on standard error and fails the run.
+TEST(CommandLine, AnswersHelpAndVersionRefusesTheRestAndFailsOnAWriteError) {
+  struct Case {
+    std::vector<std::string> command;
+    int status;
+    std::string out_begins;
+    std::string err;
+  };
+  const std::string refused = "Try 'marking-system --help'.\n";
+  const std::vector<std::string> to_full = {"sh", "-c", "exec \"$@\" >/dev/full", "sh"};
+  const Case cases[] = {
+      {with(program, {"--help"}), 0, "Usage: marking-system [--help | --version]\n", ""},
+      {with(program, {"--version"}), 0, "marking-system 1.0.0\n", ""},
+      {with(program, {"--version", "--help"}), 0, "Usage: ", ""},
+      {with(program, {"-h"}), 2, "", "marking-system: unrecognized argument '-h'\n" + refused},
+      {with(program, {"--help", ""}), 2, "",
+       "marking-system: unrecognized argument ''\n" + refused},
+      {with(to_full, program), 1, "", "marking-system: write error: No space left on device\n"},
+      {with(to_full, program, {"--version"}), 1, "",
+       "marking-system: write error: No space left on device\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command.back());
+    const RunResult result = session("2 3q", nullptr, c.command);
+    EXPECT_TRUE(WIFEXITED(result.status) && WEXITSTATUS(result.status) == c.status)
+        << "status " << result.status;
+    EXPECT_EQ(result.out.substr(0, c.out_begins.size()), c.out_begins);
+    EXPECT_EQ(result.out.find("<< Marking System >>"), std::string::npos);
+    EXPECT_EQ(result.err, c.err);
   }
 }
 

@@ -28,8 +28,11 @@ class FileReaderTest : public ::testing::Test {
     dir_ = make_temp_dir();
     ASSERT_EQ(getcwd(home_, sizeof home_), home_);
     ASSERT_EQ(chdir(dir_.c_str()), 0);
+    set_earlier_marks();
+  }
+  static void set_earlier_marks() {
     for (int i = 0; i < kStudents; ++i)
-      for (int j = 0; j < kSubjects; ++j) score[i][j] = -(10 * i + j + 1);  // earlier marks
+      for (int j = 0; j < kSubjects; ++j) score[i][j] = -(10 * i + j + 1);
   }
   void TearDown() override {
     unlink("scores.txt");
@@ -51,6 +54,12 @@ class FileReaderTest : public ::testing::Test {
   char home_[4096] = {};
 };
 
+std::string repeated(int times, const std::string& text) {
+  std::string all;
+  for (int n = 0; n < times; ++n) all += text;
+  return all;
+}
+
 const Book kEarlier = {
     {-1, -2, -3}, {-11, -12, -13}, {-21, -22, -23}, {-31, -32, -33}, {-41, -42, -43}};
 
@@ -59,6 +68,7 @@ TEST_F(FileReaderTest, ReadsRecordsIntoRows) {
     const char* name;
     std::string file;
     Book expected;
+    std::string diagnostics = "";  // on standard error
   };
   const std::string label22 = "Student one, class 1A";  // 21 characters and a space
   const Case cases[] = {
@@ -82,7 +92,20 @@ TEST_F(FileReaderTest, ReadsRecordsIntoRows) {
        {{INT_MAX, INT_MIN, INT_MAX}, kEarlier[1], kEarlier[2], kEarlier[3], kEarlier[4]}},
       {"comma",
        "x\n85,90,77\ny\n1 2 3\n",
-       {{85, -2, -3}, {1, 2, 3}, kEarlier[2], kEarlier[3], kEarlier[4]}},
+       {{85, -2, -3}, {1, 2, 3}, kEarlier[2], kEarlier[3], kEarlier[4]},
+       "scores.txt:2: not a mark: \",90,77\"\n"},
+      {"a name on each marks line: the first line is a label", "Alice 85 90 77\nBob 60 70 80\n",
+       kEarlier, "scores.txt:2: not a mark: \"Bob\"\n"},
+      {"long text cut at 20 bytes, control bytes and quotes escaped",
+       "x\n\"\x01\\" + std::string(30, 'z') + " 1 2\n", kEarlier,
+       "scores.txt:2: not a mark: \"\\\"\\x01\\\\" + std::string(17, 'z') + "\"\n"},
+      {"record cut short at the end of the file",
+       "x\n1 2 3\ny\n4 5\n\n",
+       {{1, 2, 3}, {4, 5, -13}, kEarlier[2], kEarlier[3], kEarlier[4]},
+       "scores.txt:4: not a mark: end of file\n"},
+      {"blank lines at the end are no record",
+       "x\n1 2 3\n\n \n",
+       {{1, 2, 3}, kEarlier[1], kEarlier[2], kEarlier[3], kEarlier[4]}},
       {"blank label line",
        "\n1 2 3\n\n4 5 6\n",
        {{1, 2, 3}, {4, 5, 6}, kEarlier[2], kEarlier[3], kEarlier[4]}},
@@ -96,19 +119,24 @@ TEST_F(FileReaderTest, ReadsRecordsIntoRows) {
       {"only white space", std::string(5000, ' ') + "\n\n\t\n", kEarlier},
       {"NUL bytes",
        "ab\0c\n1 2\0 3\nx\n4 5 6\n"s,  // a NUL is no white space: the third mark fails
-       {{1, 2, -3}, {4, 5, 6}, kEarlier[2], kEarlier[3], kEarlier[4]}},
-      {"a megabyte line", std::string(1 << 20, 'z') + "\n1 2 3\n", kEarlier},
+       {{1, 2, -3}, {4, 5, 6}, kEarlier[2], kEarlier[3], kEarlier[4]},
+       "scores.txt:2: not a mark: \"\\x00\"\n"},
+      {"a megabyte line", std::string(1 << 20, 'z') + "\n1 2 3\n", kEarlier,
+       repeated(5, "scores.txt:1: not a mark: \"" + std::string(20, 'z') + "\"\n")},
       // A mark that cannot be read leaves the record's later marks as they were.
       {"lone minus",
        "x\n- 5 6 7\ny\n1 2 3\n",
-       {kEarlier[0], {1, 2, 3}, kEarlier[2], kEarlier[3], kEarlier[4]}},
-      {"lone plus", "x\n+ 5 6 7\n", kEarlier},
+       {kEarlier[0], {1, 2, 3}, kEarlier[2], kEarlier[3], kEarlier[4]},
+       "scores.txt:2: not a mark: \"-\"\n"},
+      {"lone plus", "x\n+ 5 6 7\n", kEarlier, "scores.txt:2: not a mark: \"+\"\n"},
       {"lone minus at a line end",  // the next record's label is the marks' line
        "x\n-\n5 6 7\n8 9 10\n",
-       {kEarlier[0], {8, 9, 10}, kEarlier[2], kEarlier[3], kEarlier[4]}},
+       {kEarlier[0], {8, 9, 10}, kEarlier[2], kEarlier[3], kEarlier[4]},
+       "scores.txt:2: not a mark: \"-\"\n"},
       {"lone sign as the second mark",
        "x\n85 - 7\n",
-       {{85, -2, -3}, kEarlier[1], kEarlier[2], kEarlier[3], kEarlier[4]}},
+       {{85, -2, -3}, kEarlier[1], kEarlier[2], kEarlier[3], kEarlier[4]},
+       "scores.txt:2: not a mark: \"-\"\n"},
       {"bare 0x reads as 0",
        "x\n0x 5 6\n",
        {{0, 5, 6}, kEarlier[1], kEarlier[2], kEarlier[3], kEarlier[4]}},
@@ -118,8 +146,8 @@ TEST_F(FileReaderTest, ReadsRecordsIntoRows) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    SetUp();
-    EXPECT_EQ(read_scores(c.file), "");
+    set_earlier_marks();
+    EXPECT_EQ(read_scores(c.file), c.diagnostics);
     EXPECT_EQ(book(), c.expected);
   }
 }
