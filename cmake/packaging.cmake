@@ -49,10 +49,19 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # the libraries the binary links, from dpkg-shlibdeps
 # Each generator takes the components that fit it.
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_SOURCE_DIR}/cmake/cpack_components.cmake)
+# A .deb where the dpkg tools are at hand, a .tar.gz everywhere.
+find_program(DPKG_DEB dpkg-deb)
+find_program(DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME win64)
-else()
+elseif(DPKG_DEB AND DPKG_SHLIBDEPS)
   set(CPACK_GENERATOR DEB TGZ)
+else()
+  set(CPACK_GENERATOR TGZ)
 endif()
+# cpack builds what it packages, and not the rest of the build (the tests):
+# installing no longer builds everything first.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+set(CPACK_INSTALL_COMMANDS "${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target marking-system")
 include(CPack)
