@@ -1,11 +1,33 @@
-# Read by cpack for each generator: the .deb takes Debian's own copyright
-# file, changelog and compressed manual page in place of the licence and the
-# plain manual page that every other install has.
+# Read by cpack for each generator. The archives carry every component; the
+# .deb splits in two packages, each with Debian's own copyright file and
+# changelog (and, for the program, the compressed manual page) in place of
+# the licence and the plain manual page that every other install has:
+#   marking-system      the program, depending on the C library only
+#   marking-system-dev  the console functions' header, library, CMake and
+#                       pkg-config files, and the example
 if(CPACK_GENERATOR STREQUAL "DEB")
-  list(GET CPACK_INSTALL_CMAKE_PROJECTS 0 build_dir)
-  list(GET CPACK_INSTALL_CMAKE_PROJECTS 1 project)
-  set(CPACK_INSTALL_CMAKE_PROJECTS "")
-  foreach(component program documentation debian)
-    list(APPEND CPACK_INSTALL_CMAKE_PROJECTS ${build_dir} ${project} ${component} /)
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_ALL program documentation debian development debian_dev)
+  foreach(component PROGRAM DOCUMENTATION DEBIAN)
+    set(CPACK_COMPONENT_${component}_GROUP runtime)
   endforeach()
+  foreach(component DEVELOPMENT DEBIAN_DEV)
+    set(CPACK_COMPONENT_${component}_GROUP dev)
+  endforeach()
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME marking-system)
+  # Each description's first line is its own package's synopsis, which CPack
+  # would otherwise take from the one summary for both.
+  set(summary "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}")
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "")
+  set(CPACK_DEBIAN_RUNTIME_DESCRIPTION
+      "${summary}\n${CPACK_PACKAGE_DESCRIPTION}")
+  set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
+  set(CPACK_DEBIAN_DEV_DESCRIPTION
+      "console control functions for C and C++ programs
+The console control functions of the marking system as a static library for
+other programs: move and read the cursor, show or hide it, clear the screen or
+the rest of a line, pick one of sixteen colour presets, set the window size
+and toggle full screen, on POSIX terminals as ECMA-48 and xterm sequences.
+Found by CMake as marking-system::console and by pkg-config as
+marking-system-console.")
 endif()

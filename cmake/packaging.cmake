@@ -1,20 +1,25 @@
 # Installing and packaging. `cmake --install` puts the program, its manual
-# page and its documentation under the prefix; cpack makes a .deb and a
-# .tar.gz on Linux, and a .zip from the Windows build.
-include(GNUInstallDirs)
-
+# page and its documentation under the prefix, and the console functions for
+# other programs: their header, their static library, and the files that
+# CMake's find_package and pkg-config read. cpack makes a .deb for each
+# (marking-system, marking-system-dev) and a .tar.gz with both on Linux, and
+# a .zip from the Windows build.
 if(WIN32)
   # A Windows archive is flat: the program beside its documentation.
   install(TARGETS marking-system RUNTIME DESTINATION . COMPONENT program)
   install(FILES README.md doc/scores.txt LICENSE DESTINATION . COMPONENT documentation)
+  install(FILES examples/console_tour.cpp DESTINATION examples COMPONENT example)
 else()
   install(TARGETS marking-system RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
   install(FILES README.md doc/scores.txt DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT documentation)
   install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT licence)
   install(FILES doc/marking-system.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT manual)
+  install(FILES examples/console_tour.cpp DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
+          COMPONENT example)
 
-  # What Debian policy asks of a package, for the .deb only: the manual page
-  # compressed, the licence as the copyright file, and a compressed changelog.
+  # What Debian policy asks of a package, for the .debs only: the manual page
+  # compressed, the licence as the copyright file, and a compressed changelog,
+  # in each package's own documentation folder.
   set(debian_dir ${CMAKE_CURRENT_BINARY_DIR}/debian)
   file(MAKE_DIRECTORY ${debian_dir})
   foreach(source doc/marking-system.1 packaging/debian/changelog)
@@ -27,6 +32,34 @@ else()
           COMPONENT debian EXCLUDE_FROM_ALL)
   install(FILES packaging/debian/copyright ${debian_dir}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT debian EXCLUDE_FROM_ALL)
+  set(dev_docdir ${CMAKE_INSTALL_DATAROOTDIR}/doc/marking-system-dev)
+  install(FILES packaging/debian/copyright ${debian_dir}/changelog.gz DESTINATION ${dev_docdir}
+          COMPONENT debian_dev EXCLUDE_FROM_ALL)
+  install(FILES examples/console_tour.cpp DESTINATION ${dev_docdir}/examples
+          COMPONENT debian_dev EXCLUDE_FROM_ALL)
+endif()
+
+# The console functions for other programs. Every installed file names paths
+# relative to where it is found, so the tree can be moved.
+set(cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/marking-system)
+install(TARGETS console-library EXPORT marking-system-targets
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
+install(FILES src/console/console.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/marking-system
+        COMPONENT development)
+install(EXPORT marking-system-targets NAMESPACE marking-system:: DESTINATION ${cmake_dir}
+        COMPONENT development)
+include(CMakePackageConfigHelpers)
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/marking-system-config-version.cmake
+                                 COMPATIBILITY SameMajorVersion)
+install(FILES cmake/marking-system-config.cmake
+              ${CMAKE_CURRENT_BINARY_DIR}/marking-system-config-version.cmake
+        DESTINATION ${cmake_dir} COMPONENT development)
+if(NOT WIN32)
+  file(RELATIVE_PATH pc_prefix /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+  string(REGEX REPLACE "/$" "" pc_prefix "${pc_prefix}")
+  configure_file(cmake/marking-system-console.pc.in marking-system-console.pc @ONLY)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/marking-system-console.pc
+          DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
 endif()
 
 set(CPACK_PACKAGE_NAME marking-system)
@@ -63,5 +96,6 @@ endif()
 # cpack builds what it packages, and not the rest of the build (the tests):
 # installing no longer builds everything first.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
-set(CPACK_INSTALL_COMMANDS "${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target marking-system")
+set(CPACK_INSTALL_COMMANDS
+    "${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target marking-system console-library")
 include(CPack)

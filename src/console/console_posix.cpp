@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <thread>
 
 #include "console/console.h"
 #include "internal.h"
@@ -84,6 +85,11 @@ bool position_reply(std::string_view key, int* row, int* column) {
   return true;
 }
 
+bool position_shaped(std::string_view key) {
+  int row = 0, column = 0;
+  return position_reply(key, &row, &column);
+}
+
 // DA: CSI ? parameters c.
 bool attributes_reply(std::string_view key) {
   return key.size() >= 4 && key.substr(0, 3) == CSI "?" && key.back() == 'c';
@@ -106,7 +112,7 @@ bool ask_position(int* row, int* column) {
       std::chrono::steady_clock::now() + std::chrono::milliseconds(kReplyTimeoutMs);
   size_t at = terminal_queued().size();  // what was queued before is typed input
   size_t reply_at = 0, reply_length = 0;
-  bool gap_passed = false;
+  bool gap_passed = false, answered = false;
   for (;;) {
     const std::string_view rest = terminal_queued().substr(at);
     const size_t length = key_length(rest.data(), rest.size(), gap_passed);
@@ -118,6 +124,7 @@ bool ask_position(int* row, int* column) {
     const std::string_view key = rest.substr(0, length);
     if (attributes_reply(key)) {
       terminal_remove(at, length);
+      answered = true;
       break;
     }
     if (position_reply(key, row, column)) {
@@ -126,9 +133,32 @@ bool ask_position(int* row, int* column) {
     }
     at += length;
   }
-  // Without an attributes reply, the last position reply is the best answer there is.
+  // Without an attributes reply, the last position reply is the best answer
+  // there is; the replies still owed are dropped if they come late.
   terminal_remove(reply_at, reply_length);
+  if (!answered) {
+    if (reply_length == 0) terminal_owe_reply(position_shaped);
+    terminal_owe_reply(attributes_reply);
+  }
   return reply_length > 0;
+}
+
+// The Windows console has its new size when the call returns; a terminal
+// takes the request later, if at all (xterm refuses it unless window
+// operations are allowed). Wait a little for the size it reports to be the
+// one asked for, so that the cursor can be placed in the new rows at once.
+void await_size(int width, int height) {
+  constexpr auto kResizeWait = std::chrono::milliseconds(200);
+  constexpr auto kStep = std::chrono::milliseconds(5);
+  const auto deadline = std::chrono::steady_clock::now() + kResizeWait;
+  for (;;) {
+    winsize size{};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) < 0) return;
+    if ((size.ws_col == width && size.ws_row == height) ||
+        std::chrono::steady_clock::now() >= deadline)
+      return;
+    std::this_thread::sleep_for(kStep);
+  }
 }
 
 }  // namespace
@@ -191,6 +221,7 @@ void SetScrnSize(int width, int height) {
   if (!takes_sequences() || width < 1 || height < 1) return;
   printf(CSI "8;%d;%dt", height, width);
   fflush(stdout);
+  await_size(width, height);
 }
 
 void togglefullscreen() {

@@ -5,10 +5,15 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <string>
+#include <vector>
+
+#include "terminal/key_decoder.h"
 
 namespace {
 
@@ -25,6 +30,14 @@ TerminalMode current_mode = TerminalMode::kAsFound;
 std::string queue;  // bytes read, not yet taken, from `head` on
 size_t head = 0;
 bool ended = false;
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kReplyOwedFor = std::chrono::seconds(3);
+struct OwedReply {
+  ReplyShape shape;
+  Clock::time_point until;
+};
+std::vector<OwedReply> owed;
 
 // Signals whose default ends the program, and those whose default stops it.
 constexpr int kEndingSignals[] = {SIGHUP,  SIGINT,  SIGQUIT,   SIGILL,  SIGTRAP, SIGABRT, SIGBUS,
@@ -149,6 +162,33 @@ int echo_fd() {
   return fd = named ? open(name, O_WRONLY | O_NOCTTY | O_CLOEXEC) : -1;
 }
 
+// Only keys that the bytes just read complete: those read before were keys
+// already, and a reader may be holding a place among them.
+void drop_late_replies(size_t read_from) {
+  const auto now = Clock::now();
+  owed.erase(std::remove_if(owed.begin(), owed.end(),
+                            [now](const OwedReply& reply) { return reply.until < now; }),
+             owed.end());
+  for (size_t at = head; !owed.empty() && at < queue.size();) {
+    const size_t length = key_length(queue.data() + at, queue.size() - at, false);
+    if (length == 0) break;  // the rest of a key is still to come
+    const std::string_view key(queue.data() + at, length);
+    if (at + length <= read_from) {
+      at += length;
+      continue;
+    }
+    const auto reply = std::find_if(owed.begin(), owed.end(), [key](const OwedReply& owed_reply) {
+      return owed_reply.shape(key);
+    });
+    if (reply == owed.end()) {
+      at += length;
+      continue;
+    }
+    queue.erase(at, length);
+    owed.erase(reply);
+  }
+}
+
 }  // namespace
 
 TerminalMode terminal_mode() { return current_mode; }
@@ -214,6 +254,7 @@ long terminal_fill(int timeout_ms) {
     head = 0;
   }
   queue.append(bytes, static_cast<size_t>(n));
+  drop_late_replies(queue.size() - static_cast<size_t>(n));
   return n;
 }
 
@@ -229,6 +270,16 @@ void terminal_take(size_t count) {
 
 void terminal_remove(size_t offset, size_t count) {
   if (head + offset < queue.size()) queue.erase(head + offset, count);
+}
+
+void terminal_owe_reply(ReplyShape shape) {
+  const auto until = Clock::now() + kReplyOwedFor;
+  for (OwedReply& reply : owed)
+    if (reply.shape == shape) {
+      reply.until = until;
+      return;
+    }
+  owed.push_back({shape, until});
 }
 
 void terminal_echo(std::string_view bytes) {

@@ -44,6 +44,12 @@ std::string_view terminal_queued();                 // read, not yet taken
 void terminal_take(size_t count);                   // from the front
 void terminal_remove(size_t offset, size_t count);  // bytes that were no typed input
 
+// A reply the terminal still owes to a query that stopped waiting for it,
+// told by its shape. A key of that shape arriving within a few seconds is the
+// late reply: it is dropped, not read as typed.
+using ReplyShape = bool (*)(std::string_view key);
+void terminal_owe_reply(ReplyShape shape);
+
 // Shows typed keys where the terminal's own echo would: on standard output
 // when that is a terminal, else on the terminal itself, in one write.
 void terminal_echo(std::string_view bytes);

@@ -1,9 +1,10 @@
 // Runs console control functions named on the command line, in order, so the
 // tests can watch their effect on a real terminal:
 //   gotoxy X Y | getxy | clrscr | clreol | setrgb N | cursor VISIBLE SIZE |
-//   size WIDTH HEIGHT | fullscreen | text STRING | lines N | where | typed | hold
+//   size WIDTH HEIGHT | fullscreen | text STRING | lines N | where | typed | next | hold
 // `getxy` and `where` print "X Y" on standard error; `typed` prints, on
-// standard error, what a read of the terminal would get next; `hold` prints
+// standard error, what a read of the terminal would get next; `next` waits for
+// a key to be typed and prints it the same way; `hold` prints
 // "ready" on standard error and waits to be killed, so the screen can be read.
 #ifdef _WIN32
 #include <windows.h>
@@ -62,6 +63,12 @@ int main(int argc, char** argv) {
       terminal_fill(200);
       const std::string_view typed = terminal_queued();
       fprintf(stderr, "typed:%.*s\n", static_cast<int>(typed.size()), typed.data());
+    } else if (step == "next") {
+      terminal_set_mode(TerminalMode::kKeys);
+      while (terminal_queued().empty() && terminal_fill(kWaitForever) >= 0) {
+      }
+      const std::string_view typed = terminal_queued();
+      fprintf(stderr, "next:%.*s\n", static_cast<int>(typed.size()), typed.data());
 #endif
     } else if (step == "hold") {
       fputs("ready\n", stderr);

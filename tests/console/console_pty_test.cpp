@@ -118,6 +118,27 @@ TEST(ConsolePositionQuery, AnsweredByTheTerminal) {
   }
 }
 
+// Replies that come after getxy has given up are dropped, not read as keys.
+TEST(ConsolePositionQuery, LateRepliesAreNotReadAsKeys) {
+  PtySession pty({CONSOLE_PROBE, "getxy", "next"});
+  ASSERT_TRUE(pty.wait_for(kQuery, 3000));
+  ASSERT_TRUE(pty.wait_for("0 0\r\n"));
+  pty.send("\x1b[4;8R" + kAttributes + "z");
+  ASSERT_TRUE(pty.wait_for("next:"));
+  EXPECT_EQ(pty.wait_exit(), 0);
+  EXPECT_EQ(pty.since_last_match().substr(0, 3), "z\r\n");
+}
+
+// The terminal takes a resize later than it is asked for; the cursor can be
+// placed in the new rows as soon as SetScrnSize returns, as on Windows.
+TEST(ConsoleResize, GotoxyAfterSetScrnSizeReachesTheNewSize) {
+  PtySession pty({CONSOLE_PROBE, "size", "100", "30", "gotoxy", "99", "29", "hold"});
+  ASSERT_TRUE(pty.wait_for("\x1b[8;30;100t", 3000));
+  pty.resize(100, 30);
+  ASSERT_TRUE(pty.wait_for("ready\r\n", 3000));
+  EXPECT_EQ(pty.output(), "\x1b[8;30;100t\x1b[30;100Hready\r\n");
+}
+
 TEST(ConsolePositionQuery, NoAnswerGivesZeroWithoutHanging) {
   const auto start = std::chrono::steady_clock::now();
   PtySession pty({CONSOLE_PROBE, "getxy", "where"});

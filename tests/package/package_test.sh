@@ -3,7 +3,7 @@
 # README's example session (the block after "<!-- example session"), with the
 # example scores.txt that came with it, and compares the output byte for byte.
 #   package_test.sh readme  SOURCE_DIR PROGRAM     the README's block itself
-#   package_test.sh install SOURCE_DIR BUILD_DIR   cmake --install
+#   package_test.sh install SOURCE_DIR BUILD_DIR   cmake --install, and a program built on it
 #   package_test.sh manual  SOURCE_DIR PROGRAM     the manual page, its messages the program's
 #   package_test.sh deb     SOURCE_DIR BUILD_DIR   the .deb
 #   package_test.sh zip     SOURCE_DIR BUILD_DIR   the Windows .zip, under Wine
@@ -40,6 +40,30 @@ session() {
   cmp -s "$scores" "$dir/scores.txt" || fail "scores.txt was changed"
 }
 
+# on_terminal COMMAND: runs the shell command in a tmux pane, a terminal that
+# answers its queries, and prints what it wrote on standard error.
+on_terminal() {
+  local results=$work/results socket=package-test-$$
+  rm -f "$results"
+  tmux -L "$socket" -f /dev/null new-session -d -x 80 -y 24 \
+    "$1 2>$results.part; mv $results.part $results; sleep 60"
+  for _ in $(seq 600); do [ -f "$results" ] && break; sleep 0.1; done
+  tmux -L "$socket" kill-server 2>/dev/null || true
+  cat "$results"
+}
+
+# consumer PREFIX [CMAKE_OPTION...]: builds the outside program against the
+# console functions installed in PREFIX with find_package, and the installed
+# tour with it, then runs the program; prints what it reports.
+consumer() {
+  local prefix=$1 build=$work/consumer
+  shift
+  rm -rf "$build"
+  cmake -S "$src/tests/package/consumer" -B "$build" -DCMAKE_PREFIX_PATH="$prefix" \
+    -DTOUR="$(find "$prefix" -name console_tour.cpp)" "$@" >/dev/null
+  cmake --build "$build" >/dev/null
+}
+
 # same_files LISTED EXPECTED...: the listed files are exactly the expected ones.
 same_files() {
   local listed=$1
@@ -56,13 +80,38 @@ readme)
   session "$src/doc/scores.txt" "$3"
   ;;
 install)
+  need tmux pkg-config
+  # The program carries the console functions, unused as they are.
+  nm "$3/src/marking-system" >"$work/symbols"
+  for function in gotoxy SetCursorVisible getxy whereX whereY clrscr clreol setrgb \
+    SetScrnSize togglefullscreen; do
+    grep -q " T $function\$" "$work/symbols" || fail "the program lacks $function"
+  done
   cmake --install "$3" --prefix "$work/prefix" --strip >/dev/null  # as the README says
-  ! readelf -S "$work/prefix/bin/marking-system" | grep -q debug_info || fail "not stripped"
-  (cd "$work/prefix" && find . ! -type d) >"$work/files"
+  readelf -S "$work/prefix/bin/marking-system" >"$work/sections"
+  ! grep -q debug_info "$work/sections" || fail "not stripped"
+  (cd "$work/prefix" && find . ! -type d | sed 's|/lib/[^/]*-linux-gnu/|/lib/|') >"$work/files"
   same_files "$work/files" ./bin/marking-system ./share/man/man1/marking-system.1 \
     ./share/doc/marking-system/README.md ./share/doc/marking-system/scores.txt \
-    ./share/doc/marking-system/LICENSE
+    ./share/doc/marking-system/LICENSE ./share/doc/marking-system/examples/console_tour.cpp \
+    ./include/marking-system/console.h ./lib/libmarking-system-console.a \
+    ./lib/pkgconfig/marking-system-console.pc ./lib/cmake/marking-system/marking-system-config.cmake \
+    ./lib/cmake/marking-system/marking-system-config-version.cmake \
+    ./lib/cmake/marking-system/marking-system-targets.cmake \
+    ./lib/cmake/marking-system/marking-system-targets-relwithdebinfo.cmake
   session "$work/prefix/share/doc/marking-system/scores.txt" "$work/prefix/bin/marking-system"
+  # Relocatable: no path of this machine in what is installed; moved, it still serves.
+  ! grep -rlF -e "$src" -e "$3" -e "$work" "$work/prefix" || fail "a build path is installed"
+  mv "$work/prefix" "$work/moved"
+  consumer "$work/moved"
+  [ "$(on_terminal "$work/consumer/round_trip")" = "7 3 7" ] || fail "find_package: $(cat "$work/results")"
+  PKG_CONFIG_PATH=$(dirname "$(find "$work/moved" -name '*.pc')")
+  export PKG_CONFIG_PATH
+  cc -c "$src/tests/package/consumer/in_c.c" $(pkg-config --cflags marking-system-console) \
+    -o "$work/in_c.o"
+  c++ "$src/tests/package/consumer/round_trip.cpp" "$work/in_c.o" \
+    $(pkg-config --cflags --libs marking-system-console) -o "$work/by_pkg_config"
+  [ "$(on_terminal "$work/by_pkg_config")" = "7 3 7" ] || fail "pkg-config: $(cat "$work/results")"
   ;;
 manual)
   need mandoc man
@@ -92,23 +141,45 @@ manual)
 deb)
   need dpkg-deb dpkg-shlibdeps lintian
   cpack -G DEB --config "$3/CPackConfig.cmake" -B "$work/package" >/dev/null
+  for deb in "$work"/package/*.deb; do
+    lintian --allow-root --fail-on error,warning "$deb" || fail "lintian reports errors or warnings"
+  done
   deb=$(echo "$work"/package/marking-system_*.deb)
   dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' >"$work/files"
   same_files "$work/files" ./usr/bin/marking-system ./usr/share/man/man1/marking-system.1.gz \
     ./usr/share/doc/marking-system/README.md ./usr/share/doc/marking-system/scores.txt \
     ./usr/share/doc/marking-system/copyright ./usr/share/doc/marking-system/changelog.gz
-  lintian --allow-root --fail-on error,warning "$deb" || fail "lintian reports errors or warnings"
+  [ "$(dpkg-deb -f "$deb" Depends)" = "$(dpkg-deb -f "$deb" Depends | grep -o '^libc6 [^,]*$')" ] ||
+    fail "the program depends on more than the C library: $(dpkg-deb -f "$deb" Depends)"
+  dev=$(echo "$work"/package/marking-system-dev_*.deb)
+  dpkg-deb -c "$dev" | awk '$1 !~ /^d/ { print $6 }' | sed 's|/lib/[^/]*-linux-gnu/|/lib/|' >"$work/files"
+  cmake_files=./usr/lib/cmake/marking-system/marking-system
+  same_files "$work/files" ./usr/include/marking-system/console.h \
+    ./usr/lib/libmarking-system-console.a ./usr/lib/pkgconfig/marking-system-console.pc \
+    $cmake_files-config.cmake $cmake_files-config-version.cmake $cmake_files-targets.cmake \
+    $cmake_files-targets-relwithdebinfo.cmake ./usr/share/doc/marking-system-dev/copyright \
+    ./usr/share/doc/marking-system-dev/changelog.gz \
+    ./usr/share/doc/marking-system-dev/examples/console_tour.cpp
   dpkg-deb -x "$deb" "$work/root"
   session "$work/root/usr/share/doc/marking-system/scores.txt" "$work/root/usr/bin/marking-system"
   ;;
 zip)
-  need wine
+  need wine tmux
   cpack -G ZIP --config "$3/CPackConfig.cmake" -B "$work/package" >/dev/null
   (cd "$work" && cmake -E tar xf package/marking-system-*-win64.zip)
   dir=$(echo "$work"/marking-system-*-win64)
   (cd "$dir" && find . ! -type d) >"$work/files"
-  same_files "$work/files" ./marking-system.exe ./README.md ./scores.txt ./LICENSE
+  same_files "$work/files" ./marking-system.exe ./README.md ./scores.txt ./LICENSE \
+    ./examples/console_tour.cpp ./include/marking-system/console.h \
+    ./lib/libmarking-system-console.a ./lib/cmake/marking-system/marking-system-config.cmake \
+    ./lib/cmake/marking-system/marking-system-config-version.cmake \
+    ./lib/cmake/marking-system/marking-system-targets.cmake \
+    ./lib/cmake/marking-system/marking-system-targets-release.cmake
   session "$dir/scores.txt" wine "$dir/marking-system.exe"
+  # The zip's include/ and lib/ serve a program built with the MinGW-w64 cross compiler.
+  consumer "$dir" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64.cmake"
+  [ "$(on_terminal "wine $work/consumer/round_trip.exe" | tr -d '\r')" = "7 3 7" ] ||
+    fail "the Windows consumer: $(cat "$work/results")"
   ;;
 *)
   fail "unknown mode $mode"

@@ -130,6 +130,13 @@ termios PtySession::settings() const {
 
 void PtySession::set_settings(const termios& settings) { tcsetattr(slave_, TCSANOW, &settings); }
 
+void PtySession::resize(int columns, int rows) {
+  winsize size{};
+  size.ws_col = static_cast<unsigned short>(columns);
+  size.ws_row = static_cast<unsigned short>(rows);
+  ioctl(master_, TIOCSWINSZ, &size);
+}
+
 pid_t PtySession::foreground_group() const { return tcgetpgrp(master_); }
 
 bool same_settings(const termios& a, const termios& b) {
