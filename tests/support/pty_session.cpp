@@ -128,8 +128,6 @@ termios PtySession::settings() const {
   return now;
 }
 
-void PtySession::set_settings(const termios& settings) { tcsetattr(slave_, TCSANOW, &settings); }
-
 void PtySession::resize(int columns, int rows) {
   winsize size{};
   size.ws_col = static_cast<unsigned short>(columns);

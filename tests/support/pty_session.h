@@ -32,9 +32,8 @@ class PtySession {
 
   const std::string& output() const { return output_; }
   std::string since_last_match() const { return output_.substr(matched_); }
-  termios settings() const;  // the terminal's settings now, as `stty -g` would show
-  void set_settings(const termios& settings);  // as a shell does when its job stops
-  void resize(int columns, int rows);          // as a terminal window does
+  termios settings() const;            // the terminal's settings now, as `stty -g` would show
+  void resize(int columns, int rows);  // as a terminal window does
   pid_t foreground_group() const;
   const termios& initial_settings() const { return initial_; }
   pid_t pid() const { return pid_; }
