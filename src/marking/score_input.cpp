@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <iterator>
 #include <string>
 
 #include "keyboard/keyboard.h"
@@ -70,6 +69,7 @@ int digit_value(int c, int base) {
 // 32-bit range is held at the nearest 32-bit value. Stores nothing and returns
 // false when no number is there; a sign it read stays read, in `sign`.
 bool read_file_mark(ScoresFile& in, int* mark, char* sign) {
+  *sign = 0;
   int c = in.get();
   while (c != EOF && isspace(c)) c = in.get();
   const bool negative = c == '-';
@@ -160,12 +160,10 @@ void scoreFromFile() {
     // they were too: reading on would put the next number into the wrong subject.
     int read = 0;
     char sign = 0;
-    const bool whole = std::all_of(std::begin(score[row]), std::end(score[row]), [&](int& mark) {
-      return read_file_mark(in, &mark, &sign) && ++read;
-    });
+    while (read < kSubjects && read_file_mark(in, &score[row][read], &sign)) ++read;
     const int line = in.line;
     const std::string rest = in.field(99);  // the rest of the line is dropped
-    if (!whole) {
+    if (read < kSubjects) {
       const std::string there = (sign ? std::string(1, sign) : "") + rest;
       // A blank line at the end of the file is no record cut short.
       if (!there.empty())
