@@ -7,6 +7,13 @@ constexpr char kPausePrompt[] = "Press any key to continue . . . ";
 
 bool stdin_is_interactive();  // a console or terminal, not a script
 
+// Readies the console or terminal for keys before anything is shown.
+void prepare_keys();
+
+// Why the last read of standard input failed (an errno value); 0 when it
+// only ended.
+int read_failure();
+
 // Reads up to size bytes of standard input, after flushing standard output:
 // the count, 0 at the end of input, or -1 on error. From a console or
 // terminal, at most one line: what follows it is left for the next key.

@@ -16,6 +16,12 @@ LineInput& stdin_lines() {
 
 }  // namespace
 
+void open_keyboard() {
+  if (stdin_is_interactive()) prepare_keys();
+}
+
+int input_error() { return read_failure(); }
+
 int read_key() {
   if (stdin_is_interactive()) return read_one_key(true);
   const int key = stdin_lines().take_byte();

@@ -3,6 +3,12 @@
 // which platform it runs on.
 #pragma once
 
+// Takes the keyboard before anything is shown: on a terminal, key mode is set
+// now (in the foreground: a program started in the background waits, stopped,
+// until it is brought to the front), so that every key typed from here on is
+// the program's to edit, once.
+void open_keyboard();
+
 // Reads one key without waiting for Enter and echoes it. Returns the key's
 // byte, or EOF when input has ended. A key that a terminal sends as several
 // bytes (an arrow, a function key, a non-ASCII character) is read whole and
@@ -19,3 +25,8 @@ void discard_input();
 
 // Prompts "Press any key to continue . . . ", waits for one key, ends the line.
 void wait_for_key();
+
+// Why reading standard input failed (an errno value), or 0 when it did not:
+// input that could not be read ends as the end of input does, but is no
+// success.
+int input_error();

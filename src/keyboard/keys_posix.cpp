@@ -2,6 +2,7 @@
 // program reads every byte from the terminal's one queue and echoes it
 // itself, so what a key does never depends on when it was typed. A line of
 // marks is edited by the program, with the terminal's own editing keys.
+#include <sys/select.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,7 +18,10 @@
 
 namespace {
 
-constexpr int kKeyGapMs = 50;  // the bytes of one key arrive together
+// How long the rest of a key that has begun may take to come: as long as
+// terminal multiplexers wait (tmux: 500 ms), so that a function key split
+// over a slow link (ssh) stays one key. A lone Escape costs that wait.
+constexpr int kKeyGapMs = 500;
 constexpr char kEscape = '\x1b';
 
 // Key mode first, then the prompt: a key pressed in answer to the prompt
@@ -46,10 +50,25 @@ bool read_more(bool* gap_passed) {
   return true;
 }
 
+int script_error = 0;
+
+// Waits for standard input left non-blocking by an earlier program, as a
+// blocking read would.
+bool wait_for_script() {
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(STDIN_FILENO, &readable);
+  return select(STDIN_FILENO + 1, &readable, nullptr, nullptr, nullptr) >= 0 || errno == EINTR;
+}
+
 long script_read(char* buffer, long size) {
   for (;;) {
     const ssize_t n = read(STDIN_FILENO, buffer, static_cast<size_t>(size));
-    if (n >= 0 || errno != EINTR) return n;
+    if (n >= 0) return n;
+    if (errno == EINTR) continue;
+    if ((errno == EAGAIN || errno == EWOULDBLOCK) && wait_for_script()) continue;
+    script_error = errno;
+    return n;
   }
 }
 
@@ -90,6 +109,10 @@ bool stdin_is_interactive() {
   return tty;
 }
 
+void prepare_keys() { terminal_set_mode(TerminalMode::kKeys); }
+
+int read_failure() { return stdin_is_interactive() ? terminal_read_error() : script_error; }
+
 long read_input(char* buffer, long size) {
   fflush(stdout);  // everything written so far is seen before any wait
   return stdin_is_interactive() ? terminal_line(buffer, size) : script_read(buffer, size);
@@ -97,16 +120,25 @@ long read_input(char* buffer, long size) {
 
 int read_one_key(bool echo) {
   const bool key_mode = ready_to_read();
-  bool gap_passed = false;
-  size_t length = 0;
-  while ((length = front_key(gap_passed)) == 0)
-    if (!read_more(&gap_passed)) return EOF;
-  const std::string_view key = terminal_queued().substr(0, length);
-  const int first = static_cast<unsigned char>(key[0]);
-  // An escape sequence is not echoed: it would move the cursor.
-  if (echo && key_mode && key[0] != kEscape) terminal_echo(caret_notation(key));
-  terminal_take(length);
-  return first;
+  static const EditingKeys keys = terminal_editing_keys();
+  for (;;) {
+    bool gap_passed = false;
+    size_t length = 0;
+    while ((length = front_key(gap_passed)) == 0)
+      if (!read_more(&gap_passed)) return EOF;
+    std::string key(terminal_queued().substr(0, length));
+    terminal_take(length);
+    // Enter is a line feed where the terminal maps it so (ICRNL), as it was
+    // before key mode took the mapping over.
+    if (key_mode && length == 1) {
+      const int mapped = mapped_input(static_cast<unsigned char>(key[0]), keys);
+      if (mapped < 0) continue;
+      key[0] = static_cast<char>(mapped);
+    }
+    // An escape sequence is not echoed: it would move the cursor.
+    if (echo && key_mode && key[0] != kEscape) terminal_echo(caret_notation(key));
+    return static_cast<unsigned char>(key[0]);
+  }
 }
 
 void pause_for_key() {

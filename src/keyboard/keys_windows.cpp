@@ -6,6 +6,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -21,10 +22,21 @@ bool stdin_is_interactive() {
   return console;
 }
 
+namespace {
+int read_error = 0;
+}
+
+// The console needs nothing: _getch reads keys as they come.
+void prepare_keys() {}
+
+int read_failure() { return read_error; }
+
 long read_input(char* buffer, long size) {
   stdin_is_interactive();  // sets binary mode before the first read of a script
   fflush(stdout);
-  return _read(0, buffer, static_cast<unsigned>(size));
+  const int n = _read(0, buffer, static_cast<unsigned>(size));
+  if (n < 0) read_error = errno;
+  return n;
 }
 
 // _getch and then _putch, which is _getche, except that the prefix byte of an

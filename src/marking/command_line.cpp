@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "keyboard/keyboard.h"
+
 #ifndef MARKING_VERSION
 #error "MARKING_VERSION must be the program's version"
 #endif
@@ -62,5 +64,13 @@ int output_status() {
   // The reason is known when the last write failed; an earlier one left none.
   fprintf(stderr, "marking-system: write error%s%s\n", reason ? ": " : "",
           reason ? strerror(reason) : "");
+  return 1;
+}
+
+int exit_status() {
+  const int written = output_status();
+  const int reason = input_error();
+  if (!reason) return written;
+  fprintf(stderr, "marking-system: standard input: %s\n", strerror(reason));
   return 1;
 }

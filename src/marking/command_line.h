@@ -1,5 +1,6 @@
 // What the program does besides its menus, as a command-line tool: its
-// arguments, and its exit status when standard output could not be written.
+// arguments, and its exit status when standard input could not be read or
+// standard output written.
 #pragma once
 
 constexpr int kGoOn = -1;
@@ -17,3 +18,7 @@ int take_arguments(int argc, char** argv);
 // Ends standard output: 0, or 1 after saying on standard error that writing
 // it failed (a full disk, a closed descriptor).
 int output_status();
+
+// Ends the program: output_status, and 1 after saying on standard error why
+// standard input could not be read (a closed descriptor, say), if it could not.
+int exit_status();

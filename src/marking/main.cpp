@@ -1,11 +1,13 @@
 #include <cstdio>
 
+#include "keyboard/keyboard.h"
 #include "marking/command_line.h"
 #include "marking/marking.h"
 
 int main(int argc, char** argv) {
   hold_output();
   if (const int status = take_arguments(argc, argv); status != kGoOn) return status;
+  open_keyboard();
   for (;;) {
     puts("<< Marking System >> ");
     puts("(1) input scores     ");
@@ -19,7 +21,7 @@ int main(int argc, char** argv) {
     fputs("Q: option  ", stdout);
 
     const char key = menuKey();
-    if (key == 'Q') return output_status();
+    if (key == 'Q') return exit_status();
     switch (key) {
       case '1': inputMenu(); break;
       case '2': displayScore(); break;

@@ -9,9 +9,12 @@ unsigned char at(const char* bytes, size_t i) { return static_cast<unsigned char
 // The key is cut short at `size`: whole once the gap has passed.
 size_t cut_short(size_t size, bool gap_passed) { return gap_passed ? size : 0; }
 
-// From byte i on: parameter and intermediate bytes, then a final byte.
+// From byte i on: parameter and intermediate bytes, then a final byte. rxvt
+// ends its shifted keys with `$` (ESC [ 3 $ is Shift+Delete), an intermediate
+// byte elsewhere: no key a terminal sends has a final byte after one.
 size_t sequence_end(const char* bytes, size_t size, size_t i, bool gap_passed) {
-  while (i < size && at(bytes, i) >= 0x20 && at(bytes, i) <= 0x3f) ++i;
+  for (; i < size && at(bytes, i) >= 0x20 && at(bytes, i) <= 0x3f; ++i)
+    if (bytes[i] == '$') return i + 1;
   if (i == size) return cut_short(size, gap_passed);
   return at(bytes, i) >= 0x40 && at(bytes, i) <= 0x7e ? i + 1 : i;
 }

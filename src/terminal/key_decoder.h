@@ -10,7 +10,7 @@
 //
 // A key is one byte, or one of:
 //   ESC [ parameters final         a control sequence, any length (ESC [ [ x on
-//                                  the Linux console)
+//                                  the Linux console; rxvt's ESC [ 3 $ ends at $)
 //   ESC O parameters final         SS3: F1 to F4 and keypad keys (ESC O 2 P
 //                                  with a modifier)
 //   ESC ] ... BEL or ESC \         an OSC or DCS (ESC P) string, which a

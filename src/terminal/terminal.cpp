@@ -20,6 +20,8 @@ namespace {
 constexpr int kNotLookedFor = -2;
 int terminal_fd = kNotLookedFor;  // -1 when there is none
 
+enum class Taken { kNotYet, kOwned, kNotOurs };
+Taken taken = Taken::kNotYet;
 termios found_settings;
 termios key_settings;
 // The terminal whose settings were changed, -1 while they are as found: what
@@ -30,6 +32,7 @@ TerminalMode current_mode = TerminalMode::kAsFound;
 std::string queue;  // bytes read, not yet taken, from `head` on
 size_t head = 0;
 bool ended = false;
+int read_error = 0;
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kReplyOwedFor = std::chrono::seconds(3);
@@ -39,33 +42,76 @@ struct OwedReply {
 };
 std::vector<OwedReply> owed;
 
-// Signals whose default ends the program, and those whose default stops it.
-constexpr int kEndingSignals[] = {SIGHUP,  SIGINT,  SIGQUIT,   SIGILL,  SIGTRAP, SIGABRT, SIGBUS,
-                                  SIGFPE,  SIGUSR1, SIGSEGV,   SIGUSR2, SIGPIPE, SIGALRM, SIGTERM,
-                                  SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGSYS};
-constexpr int kStoppingSignals[] = {SIGTSTP, SIGTTIN, SIGTTOU};
-
 int the_terminal() {
   if (terminal_fd != kNotLookedFor) return terminal_fd;
   terminal_fd =
       isatty(STDIN_FILENO) ? STDIN_FILENO : open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (terminal_fd >= 0 && tcgetattr(terminal_fd, &found_settings) < 0) {
+  termios probe{};
+  if (terminal_fd >= 0 && tcgetattr(terminal_fd, &probe) < 0) {
     if (terminal_fd != STDIN_FILENO) close(terminal_fd);
     terminal_fd = -1;
   }
-  key_settings = found_settings;
-  key_settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-  key_settings.c_cc[VMIN] = 1;
-  key_settings.c_cc[VTIME] = 0;
   return terminal_fd;
 }
 
-bool in_foreground(int fd) { return tcgetpgrp(fd) == getpgrp(); }
-
-void restore_found() {
-  const int fd = changed_fd;
-  if (fd >= 0) tcsetattr(fd, TCSANOW, &found_settings);
+// True also for a terminal that is not the program's controlling one: no job
+// control decides who may use it.
+bool in_foreground(int fd) {
+  const pid_t front = tcgetpgrp(fd);
+  return front < 0 || front == getpgrp();
 }
+
+// Holds until the program's job has the terminal in the foreground, stopped
+// meanwhile as the kernel stops a job that reads from the background, so that
+// the job's shell brings it to the front. False where nothing would: SIGTTIN
+// ignored or held, or a job that no shell can continue (the kernel drops the
+// stop; after a hundred tries the program takes it as such).
+bool hold_foreground(int fd) {
+  constexpr int kMostStops = 100;
+  for (int stops = 0; !in_foreground(fd); ++stops) {
+    struct sigaction action {};
+    sigset_t held;
+    sigemptyset(&held);
+    sigaction(SIGTTIN, nullptr, &action);
+    sigprocmask(SIG_BLOCK, nullptr, &held);
+    if (stops == kMostStops || action.sa_handler == SIG_IGN || sigismember(&held, SIGTTIN))
+      return false;
+    kill(0, SIGTTIN);
+  }
+  return true;
+}
+
+// The settings found, taken once, in the foreground: in the background they
+// may be a shell's own (bash's line editor holds the terminal raw).
+bool take_settings(int fd) {
+  if (taken == Taken::kNotYet) {
+    taken = hold_foreground(fd) && tcgetattr(fd, &found_settings) == 0 ? Taken::kOwned
+                                                                       : Taken::kNotOurs;
+    key_settings = found_settings;
+    // The program maps CR and NL itself, so that Ctrl-V can quote them.
+    key_settings.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR);
+    key_settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    key_settings.c_cc[VMIN] = 1;
+    key_settings.c_cc[VTIME] = 0;
+  }
+  return taken == Taken::kOwned;
+}
+
+// Sets the settings unless the terminal is another job's now. SIGTTOU is held
+// meanwhile, so that a job sent to the background between the check and the
+// change cannot be stopped by it.
+void set_in_foreground(const termios& settings) {
+  const int fd = changed_fd;
+  if (fd < 0 || !in_foreground(fd)) return;
+  sigset_t ttou, before;
+  sigemptyset(&ttou);
+  sigaddset(&ttou, SIGTTOU);
+  sigprocmask(SIG_BLOCK, &ttou, &before);
+  tcsetattr(fd, TCSANOW, &settings);
+  sigprocmask(SIG_SETMASK, &before, nullptr);
+}
+
+void restore_found() { set_in_foreground(found_settings); }
 
 void set_handler(int sig, void (*handler)(int)) {
   struct sigaction action {};
@@ -83,9 +129,7 @@ void on_ending_signal(int sig) {
 
 void on_stop(int sig) {
   const int saved_errno = errno;
-  const int fd = changed_fd;
-  // In the background the settings are the foreground job's, not ours to touch.
-  if (fd >= 0 && in_foreground(fd)) restore_found();
+  restore_found();
   signal(sig, SIG_DFL);
   sigset_t stop;
   sigemptyset(&stop);
@@ -101,16 +145,37 @@ void on_stop(int sig) {
 // settings meanwhile, as an interactive shell puts back its own.
 void on_continue(int /*sig*/) {
   const int saved_errno = errno;
-  const int fd = changed_fd;
-  if (fd >= 0 && in_foreground(fd)) tcsetattr(fd, TCSANOW, &key_settings);
+  set_in_foreground(key_settings);
   errno = saved_errno;
 }
 
 void handle_unless_taken(int sig, void (*handler)(int)) {
   struct sigaction old {};
-  sigaction(sig, nullptr, &old);
   // Ignored by the shell, or handled already (by a sanitizer, say): keep it so.
-  if (old.sa_handler == SIG_DFL && !(old.sa_flags & SA_SIGINFO)) set_handler(sig, handler);
+  if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_DFL &&
+      !(old.sa_flags & SA_SIGINFO))
+    set_handler(sig, handler);
+}
+
+// Every signal not named here ends the program by default: the platform's
+// whole range, real-time signals included, so that none is missed.
+void (*handler_for(int sig))(int) {
+  switch (sig) {
+    case SIGKILL:
+    case SIGSTOP: return nullptr;  // cannot be caught
+    case SIGTSTP:
+    case SIGTTIN:
+    case SIGTTOU: return on_stop;
+    case SIGCONT: return on_continue;
+    case SIGCHLD:
+    case SIGURG:
+    case SIGWINCH:
+#ifdef SIGINFO
+    case SIGINFO:
+#endif
+      return nullptr;  // ignored by default
+    default: return on_ending_signal;
+  }
 }
 
 void install_handlers() {
@@ -118,17 +183,17 @@ void install_handlers() {
   if (installed) return;
   installed = true;
   atexit(restore_found);
-  for (const int sig : kEndingSignals) handle_unless_taken(sig, on_ending_signal);
-  for (const int sig : kStoppingSignals) handle_unless_taken(sig, on_stop);
-  handle_unless_taken(SIGCONT, on_continue);
+  for (int sig = 1; sig < NSIG; ++sig)
+    if (auto* handler = handler_for(sig)) handle_unless_taken(sig, handler);
 }
 
 // tcsetattr succeeds when any part of a change was made: check the parts
 // that reading depends on.
 bool in_effect(int fd, const termios& wanted) {
   termios now{};
-  constexpr tcflag_t kModes = ICANON | ECHO;
+  constexpr tcflag_t kModes = ICANON | ECHO, kMapping = ICRNL | INLCR | IGNCR;
   return tcgetattr(fd, &now) == 0 && (now.c_lflag & kModes) == (wanted.c_lflag & kModes) &&
+         (now.c_iflag & kMapping) == (wanted.c_iflag & kMapping) &&
          now.c_cc[VMIN] == wanted.c_cc[VMIN] && now.c_cc[VTIME] == wanted.c_cc[VTIME];
 }
 
@@ -144,7 +209,8 @@ int wait_readable(int fd, int timeout_ms) {
     timeval timeout{};
     timeout.tv_sec = timeout_ms / 1000;
     timeout.tv_usec = static_cast<suseconds_t>(timeout_ms % 1000) * 1000;
-    n = select(fd + 1, &readable, nullptr, nullptr, &timeout);
+    n = select(fd + 1, &readable, nullptr, nullptr,
+               timeout_ms == kWaitForever ? nullptr : &timeout);
   } while (n < 0 && errno == EINTR);
   return n;
 }
@@ -203,6 +269,7 @@ bool terminal_set_mode(TerminalMode mode) {
     current_mode = mode;
     return true;
   }
+  if (!take_settings(fd)) return false;
   install_handlers();
   changed_fd = fd;  // before the change, so a signal in between still restores
   // TCSANOW rather than TCSAFLUSH: keys typed ahead must not be lost.
@@ -217,16 +284,36 @@ bool terminal_set_mode(TerminalMode mode) {
 
 EditingKeys terminal_editing_keys() {
   EditingKeys keys;
-  if (the_terminal() < 0) return keys;
+  const int fd = the_terminal();
+  if (fd < 0) return keys;
+  take_settings(fd);
+  const termios& found = found_settings;
   const auto key = [](cc_t c) { return c == _POSIX_VDISABLE ? -1 : static_cast<int>(c); };
-  keys.erase = key(found_settings.c_cc[VERASE]);
-  keys.kill = key(found_settings.c_cc[VKILL]);
-  keys.word_erase = key(found_settings.c_cc[VWERASE]);
-  keys.literal_next = key(found_settings.c_cc[VLNEXT]);
-  keys.end_of_file = key(found_settings.c_cc[VEOF]);
-  keys.utf8 = (found_settings.c_iflag & IUTF8) != 0;
+  // Without IEXTEN the terminal takes none of its extended keys.
+  const auto extended = [&found, key](cc_t c) { return found.c_lflag & IEXTEN ? key(c) : -1; };
+  keys.erase = key(found.c_cc[VERASE]);
+  keys.kill = key(found.c_cc[VKILL]);
+  keys.word_erase = extended(found.c_cc[VWERASE]);
+  keys.literal_next = extended(found.c_cc[VLNEXT]);
+  keys.reprint = extended(found.c_cc[VREPRINT]);
+  keys.end_of_file = key(found.c_cc[VEOF]);
+  keys.end_of_line = key(found.c_cc[VEOL]);
+  keys.end_of_line2 = extended(found.c_cc[VEOL2]);
+  const auto flag = [](tcflag_t flags, tcflag_t bit) { return (flags & bit) != 0; };
+  keys.utf8 = flag(found.c_iflag, IUTF8);
+  keys.cr_to_nl = flag(found.c_iflag, ICRNL);
+  keys.nl_to_cr = flag(found.c_iflag, INLCR);
+  keys.ignore_cr = flag(found.c_iflag, IGNCR);
+  keys.echo = flag(found.c_lflag, ECHO);
+  keys.echo_erase = flag(found.c_lflag, ECHOE);
+  keys.echo_kill = flag(found.c_lflag, ECHOK);
+  keys.echo_kill_erase = flag(found.c_lflag, ECHOKE);
+  keys.echo_control = flag(found.c_lflag, ECHOCTL);
+  keys.echo_newline = flag(found.c_lflag, ECHONL);
   return keys;
 }
+
+int terminal_read_error() { return read_error; }
 
 long terminal_fill(int timeout_ms) {
   const int fd = the_terminal();
@@ -235,17 +322,26 @@ long terminal_fill(int timeout_ms) {
     const int ready = wait_readable(fd, timeout_ms);
     if (ready == 0) return 0;
     if (ready < 0) {
+      read_error = errno;
       ended = true;
       return -1;
     }
   }
   char bytes[4096];
   ssize_t n;
-  do n = read(fd, bytes, sizeof bytes);
-  while (n < 0 && errno == EINTR);
+  for (;;) {
+    n = read(fd, bytes, sizeof bytes);
+    if (n >= 0) break;
+    if (errno == EINTR) continue;
+    // Left non-blocking by an earlier program: wait, as a blocking read would.
+    if (errno != EAGAIN && errno != EWOULDBLOCK) break;
+    if (timeout_ms != kWaitForever) return 0;
+    if (wait_readable(fd, kWaitForever) < 0) break;
+  }
   if (n <= 0) {
     // In key mode nothing reads as the end but a hang-up; in the mode found,
     // an empty read may be a Ctrl-D that the terminal's own editing took.
+    if (n < 0) read_error = errno;
     ended = n < 0 || current_mode == TerminalMode::kKeys;
     return -1;
   }

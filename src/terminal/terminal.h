@@ -7,13 +7,18 @@
 // it (a reply to a query), so every byte typed is read once and in order,
 // whichever read comes next.
 //
-// Only this file's implementation changes terminal settings. The settings
-// found at the first change come back at exit and on every signal whose
-// default ends the program (the signal then ends it as it would have); on a
-// stop (Ctrl-Z, SIGTTIN, SIGTTOU) they come back while the program is
-// stopped, and whenever it is continued in the foreground the mode in force is
-// set again, whoever changed the settings meanwhile. A signal the program was
-// started ignoring, or that something else already handles, is left alone.
+// Only this file's implementation changes terminal settings. The settings are
+// taken once the program holds the terminal in the foreground (started in the
+// background, it waits stopped until brought to the front, as a job that reads
+// would), so they are the user's and not those of a shell's line editor. They
+// come back at exit and on every signal whose default ends the program (the
+// signal then ends it as it would have); on a stop (Ctrl-Z, SIGTTIN, SIGTTOU)
+// they come back while the program is stopped, and whenever it is continued in
+// the foreground the mode in force is set again, whoever changed the settings
+// meanwhile. From the background nothing is put back: the settings are then
+// the foreground job's, and trying would stop the program. A signal the
+// program was started ignoring, or that something else already handles, is
+// left alone.
 #pragma once
 
 #include <cstddef>
@@ -22,8 +27,8 @@
 #include "terminal/line_editor.h"
 
 enum class TerminalMode {
-  kAsFound,  // the settings found at start-up
-  kKeys,     // key mode: bytes as they come, no echo; Ctrl-C and Ctrl-Z still work
+  kAsFound,  // the settings found
+  kKeys,     // key mode: bytes as they come, unmapped, no echo; Ctrl-C and Ctrl-Z still work
 };
 
 TerminalMode terminal_mode();
@@ -31,7 +36,7 @@ TerminalMode terminal_mode();
 // settings found at start-up are then back in force.
 bool terminal_set_mode(TerminalMode mode);
 
-// The editing keys the terminal was set up with when it was found.
+// The editing keys and flags the terminal was set up with when it was found.
 EditingKeys terminal_editing_keys();
 
 constexpr int kWaitForever = -1;
@@ -40,9 +45,10 @@ constexpr int kWaitForever = -1;
 // timeout_ms for it. Returns the count added; 0 when the time ran out; -1 at
 // the end of input (a hang-up) or on an error, which holds from then on.
 long terminal_fill(int timeout_ms);
-std::string_view terminal_queued();                 // read, not yet taken
-void terminal_take(size_t count);                   // from the front
-void terminal_remove(size_t offset, size_t count);  // bytes that were no typed input
+int terminal_read_error();           // the errno of the read that failed; 0 when input only ended
+std::string_view terminal_queued();  // read, not yet taken
+void terminal_take(size_t count);    // from the front
+void terminal_remove(size_t offset, size_t count);  // bytes that were not typed input
 
 // A reply the terminal still owes to a query that stopped waiting for it,
 // told by its shape. A key of that shape arriving within a few seconds is the

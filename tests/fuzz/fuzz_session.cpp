@@ -21,6 +21,7 @@ int marking_main(int argc, char** argv);  // the program's main, renamed for thi
 void hold_output() {}
 int take_arguments(int /*argc*/, char** /*argv*/) { return kGoOn; }
 int output_status() { return fflush(stdout) == 0 ? 0 : 1; }
+int exit_status() { return output_status(); }
 
 namespace {
 int session_input = -1;

@@ -71,8 +71,9 @@ TEST(Terminal, KeyIsTakenWithoutEnterAndEchoedOnce) {
 TEST(Terminal, EachKeyIsEchoedAtItsPromptAsTheTerminalWould) {
   struct Key {
     const char* name;
-    std::string bytes;  // sent in one write
-    std::string shown;  // what follows the prompt
+    std::string bytes;               // sent in one write
+    std::string shown;               // what follows the prompt
+    std::string after_a_pause = "";  // the rest of the key, as a slow link delivers it
   };
   const Key keys[] = {
       {"up arrow", "\x1b[A", "\r\n\r\n" + kMenuTitle},
@@ -85,6 +86,7 @@ TEST(Terminal, EachKeyIsEchoedAtItsPromptAsTheTerminalWould) {
        "\xc3\r\n\r\n" + kMenuTitle + kMenu + kPrompt + "5\r\n\r\n| Frequency"},
       {"a key right after a control sequence", "\x1b[23@5",
        "\r\n\r\n" + kMenuTitle + kMenu + kPrompt + "5\r\n\r\n| Frequency"},
+      {"F2 split by a slow link: not Alt+O, then Q", "\x1bO", "\r\n\r\n" + kMenuTitle, "Q"},
   };
   PtySession pty({MARKING_SYSTEM});
   ASSERT_TRUE(pty.wait_for(kPrompt));
@@ -92,6 +94,10 @@ TEST(Terminal, EachKeyIsEchoedAtItsPromptAsTheTerminalWould) {
     SCOPED_TRACE(key.name);
     const size_t from = pty.output().size();
     pty.send(key.bytes);
+    if (!key.after_a_pause.empty()) {
+      usleep(100 * 1000);  // longer than a terminal takes to send one key
+      pty.send(key.after_a_pause);
+    }
     ASSERT_TRUE(pty.wait_for(key.shown));
     ASSERT_TRUE(pty.wait_for(kPrompt));
     EXPECT_TRUE(pty.quiet_for(150));
@@ -182,10 +188,32 @@ TEST(Terminal, StartedWithAStreamRedirectedOrASignalIgnored) {
     rmdir(dir.c_str());
   }
   {
-    SCOPED_TRACE("standard input a terminal opened write-only: reading fails, input ends");
-    PtySession pty({"sh", "-c", "exec " + program + " 0>/dev/tty"});
-    EXPECT_EQ(pty.wait_exit(3000), 0);
-    EXPECT_EQ(count(pty.output(), kPrompt), 1u);
+    SCOPED_TRACE("standard input unreadable: said, and no success");
+    struct Unreadable {
+      const char* redirection;
+      const char* reason;
+    };
+    for (const Unreadable& u : {Unreadable{"0>/dev/tty", "Bad file descriptor"},
+                                Unreadable{"<&-", "Bad file descriptor"}}) {
+      PtySession pty({"sh", "-c", "exec " + program + " " + u.redirection});
+      const int status = pty.wait_exit(3000);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << u.redirection;
+      EXPECT_EQ(count(pty.output(), kPrompt), 1u);
+      EXPECT_NE(pty.output().find(std::string("marking-system: standard input: ") + u.reason),
+                std::string::npos)
+          << pty.output();
+    }
+  }
+  {
+    SCOPED_TRACE("the terminal left non-blocking: the program waits for keys");
+    PtySession pty(
+        {"perl", "-MFcntl", "-e", "fcntl(STDIN, F_SETFL, O_NONBLOCK) or die; exec @ARGV", program});
+    ASSERT_TRUE(pty.wait_for(kPrompt));
+    pty.send("2");
+    ASSERT_TRUE(pty.wait_for(kPause));
+    pty.send(" q");
+    EXPECT_EQ(pty.wait_exit(), 0);
+    expect_restored(pty);
   }
   {
     SCOPED_TRACE("standard input the terminal opened read-only: keys are still echoed");
@@ -324,6 +352,8 @@ TEST(Terminal, SignalsEndTheProgramWithTheTerminalRestored) {
       {"SIGQUIT in the submenu", "1", "\tQ: option  ", SIGQUIT},
       {"SIGUSR1 at a marks prompt", "1k", "\tStudent01:\t", SIGUSR1},
       {"SIGALRM in the pause", "2", kPause, SIGALRM},
+      {"SIGPWR at the menu", "", kPrompt, SIGPWR},
+      {"a real-time signal in the pause", "2", kPause, SIGRTMIN + 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.where);
@@ -382,6 +412,58 @@ TEST(Terminal, StoppedAndContinuedTheTerminalIsRestoredThenKeyModeIsBack) {
   EXPECT_EQ(read_file(dir + "/after"), before);
   for (const char* name : {"/before", "/stop1", "/stop2", "/after"}) unlink((dir + name).c_str());
   rmdir(dir.c_str());
+}
+
+// In an interactive bash, whose line editor holds the terminal in a mode of
+// its own while it reads a command: the program takes the settings once it is
+// in the foreground, and a job killed in the background ends.
+TEST(Terminal, JobControlInAnInteractiveShell) {
+  struct Case {
+    const char* name;
+    // A shell command; keys for the program ("keys:"); what to wait for ("wait:").
+    std::vector<std::string> steps;
+    std::string last_shown;
+  };
+  const std::string program = MARKING_SYSTEM;
+  const std::string same = "stty -g >after; cmp -s before after && echo SAME-\"\"SETTINGS";
+  // Until the process is gone: a job that stayed stopped never is.
+  const std::string kill_and_wait =
+      "p=$(jobs -p %1); kill %1; while kill -0 $p 2>/dev/null; do sleep 0.01; done; echo EN\"\"DED";
+  const Case cases[] = {
+      {"started in the background, then brought to the front",
+       {"stty -g >before", program + " &", "fg", "wait:" + kPrompt, "keys:1k5 6 7\r",
+        "wait:\tStudent02:\t", "keys:\x04 q", same},
+       "SAME-SETTINGS"},
+      {"killed in the background", {program + " &", kill_and_wait}, "ENDED"},
+      {"stopped, then killed", {program, "wait:" + kPrompt, "keys:\x1a", kill_and_wait}, "ENDED"},
+  };
+  const std::string shell_prompt = "sh> ";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string dir = make_temp_dir();
+    PtySession bash({"bash", "--norc", "--noprofile", "-i"}, dir,
+                    {"PS1=" + shell_prompt, "HISTFILE=/dev/null"});
+    ASSERT_TRUE(bash.wait_for(shell_prompt));
+    for (const std::string& step : c.steps) {
+      if (step.rfind("wait:", 0) == 0) {
+        ASSERT_TRUE(bash.wait_for(step.substr(5))) << bash.output();
+        continue;
+      }
+      if (step.rfind("keys:", 0) == 0) {
+        bash.send(step.substr(5));
+        continue;
+      }
+      if (&step != &c.steps.front()) {
+        ASSERT_TRUE(bash.wait_for(shell_prompt)) << bash.output();
+      }
+      bash.send(step + "\r");
+    }
+    ASSERT_TRUE(bash.wait_for(c.last_shown + "\r\n")) << bash.output();
+    bash.send("exit\r");
+    bash.wait_exit();
+    for (const char* name : {"/before", "/after"}) unlink((dir + name).c_str());
+    rmdir(dir.c_str());
+  }
 }
 
 }  // namespace

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -75,12 +78,116 @@ TEST(KeyDecoder, SplitsBytesIntoKeyPresses) {
        {"\x80"
         "2"},
        {"\x80", "2"}},
+      {"rxvt's Shift+Delete, then a key", {"\x1b[3$1"}, {"\x1b[3$", "1"}},
+      {"rxvt's Shift+F11, then a key", {"\x1b[23$1"}, {"\x1b[23$", "1"}},
+      {"rxvt's Ctrl+Shift+Insert", {"\x1b[2@1"}, {"\x1b[2@", "1"}},
+      {"parameter byte 0x3f goes on", {"\x1b[?1A2"}, {"\x1b[?1A", "2"}},
+      {"byte 0x40 is final", {"\x1b[1@2"}, {"\x1b[1@", "2"}},
+      {"Linux console F1 cut after ESC [ [", {"\x1b[[", "2"}, {"\x1b[[", "2"}},
+      {"Linux console F1 cut after ESC [", {"\x1b[", "2"}, {"\x1b[", "2"}},
+      {"urxvt's Alt+F1", {"\x1b\x1bOP2"}, {"\x1b\x1bOP", "2"}},
+      {"Escape, then Alt+1",
+       {"\x1b\x1b"
+        "12"},
+       {"\x1b",
+        "\x1b"
+        "1",
+        "2"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(split_into_keys(c.bursts, true), c.keys);
     EXPECT_EQ(split_into_keys(c.bursts, false), c.keys);
   }
+}
+
+// A UTF-8 lead byte at each edge of its band, then more continuation bytes
+// than it takes: the character is whole, the rest are stray bytes, one each.
+TEST(KeyDecoder, TakesAsManyContinuationBytesAsTheLeadByteSays) {
+  const std::pair<unsigned char, size_t> leads[] = {{0xbf, 1}, {0xc0, 2}, {0xdf, 2}, {0xe0, 3},
+                                                    {0xef, 3}, {0xf0, 4}, {0xf7, 4}, {0xf8, 1}};
+  for (const auto& [lead, length] : leads) {
+    SCOPED_TRACE(static_cast<int>(lead));
+    const std::string bytes = std::string(1, static_cast<char>(lead)) + std::string(4, '\x80');
+    Keys keys = {bytes.substr(0, length)};
+    for (size_t at = length; at < bytes.size(); ++at) keys.push_back("\x80");
+    EXPECT_EQ(split_into_keys({bytes}, true), keys);
+    EXPECT_EQ(split_into_keys({bytes}, false), keys);
+  }
+}
+
+// The terminfo database is the reference for what keys terminals send: every
+// key string of the terminal types in use decodes whole, also with a key
+// right after it. Its notation (infocmp(1)): \E escape, ^X control, \nnn octal.
+std::string terminfo_string(const std::string& text) {
+  std::string bytes;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '^' && i + 1 < text.size()) {
+      const char next = text[++i];
+      bytes += next == '?' ? '\x7f' : static_cast<char>(next & 0x1f);
+    } else if (c != '\\' || i + 1 == text.size()) {
+      bytes += c;
+    } else if (const char next = text[++i]; next == 'E' || next == 'e') {
+      bytes += '\x1b';
+    } else if (next >= '0' && next <= '7') {
+      int value = 0;
+      for (int n = 0; n < 3 && i < text.size() && text[i] >= '0' && text[i] <= '7'; ++n, ++i)
+        value = value * 8 + (text[i] - '0');
+      --i;
+      bytes += static_cast<char>(value == 0 ? 0x80 : value);
+    } else {
+      const std::string from = "nrtbfs", to = "\n\r\t\b\f ";
+      const size_t named = from.find(next);
+      bytes += named == std::string::npos ? next : to[named];
+    }
+  }
+  return bytes;
+}
+
+// The key strings (capabilities named k...) of one terminal type, by name;
+// none where the database does not have the type.
+std::vector<std::pair<std::string, std::string>> terminfo_keys(const std::string& type) {
+  std::vector<std::pair<std::string, std::string>> keys;
+  FILE* listing = popen(("infocmp -1 -x " + type + " 2>/dev/null").c_str(), "r");
+  if (!listing) return keys;
+  char line[1024];
+  while (fgets(line, sizeof line, listing)) {
+    std::string entry(line);
+    const size_t equals = entry.find('=');
+    const size_t start = entry.find_first_not_of('\t');
+    if (equals == std::string::npos || start == std::string::npos || entry[start] != 'k') continue;
+    const std::string name = entry.substr(start, equals - start);
+    const size_t end = entry.rfind(',');
+    keys.emplace_back(name, terminfo_string(entry.substr(equals + 1, end - equals - 1)));
+  }
+  pclose(listing);
+  return keys;
+}
+
+TEST(KeyDecoder, DecodesEveryKeyThatTerminfoListsWhole) {
+  // Terminal types in use today. Not among them: vt52 (its F1, ESC P, begins
+  // a control string today), interix (ESC F 1) and cons25 (ESC [ [ alone).
+  std::istringstream types(
+      "xterm xterm-256color xterm-new xterm-vt220 xterm-xfree86 xterm-direct xterm-kitty kitty "
+      "alacritty foot wezterm st st-256color tmux tmux-256color screen screen-256color "
+      "screen.xterm-256color screen.linux rxvt rxvt-256color rxvt-unicode rxvt-unicode-256color "
+      "mrxvt aterm Eterm Eterm-color linux linux-16color putty putty-256color konsole "
+      "konsole-256color gnome gnome-256color vte vte-256color xfce terminator termite mlterm "
+      "iterm2 mintty ms-terminal cygwin teraterm vt100 vt102 vt220 vt320 vt420 ansi pcansi sun "
+      "wsvt25 hurd bterm fbterm kon jfbterm nsterm terminology contour");
+  size_t found = 0;
+  for (std::string type; types >> type;) {
+    const auto keys = terminfo_keys(type);
+    found += keys.empty() ? 0 : 1;
+    for (const auto& [name, key] : keys) {
+      if (name == "kmous") continue;  // a mouse report: raw bytes follow it, not a key
+      SCOPED_TRACE(type + " " + name);
+      EXPECT_EQ(split_into_keys({key + "1"}, true), Keys({key, "1"}));
+      EXPECT_EQ(split_into_keys({key + "1"}, false), Keys({key, "1"}));
+    }
+  }
+  EXPECT_GE(found, 20u) << "the terminfo database (ncurses-term) is missing";
 }
 
 }  // namespace
