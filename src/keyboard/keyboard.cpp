@@ -10,7 +10,7 @@
 namespace {
 
 LineInput& stdin_lines() {
-  static LineInput input(read_input);
+  static LineInput input(read_input, stdin_is_interactive());
   return input;
 }
 

@@ -9,7 +9,8 @@ namespace {
 constexpr long kChunk = 4096;  // what stdio reads at a time
 }
 
-LineInput::LineInput(Reader reader) : reader_(reader), pending_(kChunk) {}
+LineInput::LineInput(Reader reader, bool line_per_read)
+    : reader_(reader), pending_(kChunk), line_per_read_(line_per_read) {}
 
 bool LineInput::refill() {
   pending_pos_ = pending_end_ = 0;
@@ -27,8 +28,8 @@ int LineInput::take_byte() {
   return static_cast<unsigned char>(pending_[pending_pos_++]);
 }
 
-// Takes the next line, of any length, up to and including its line feed or
-// the last bytes before the end of input.
+// Takes the next line, of any length, up to and including its line feed (or
+// the end of its read) or the last bytes before the end of input.
 bool LineInput::take_line() {
   held_.clear();
   held_pos_ = 0;
@@ -41,7 +42,7 @@ bool LineInput::take_line() {
     if (whole) ++stop;
     held_.append(begin, stop);
     pending_pos_ = static_cast<size_t>(stop - pending_.begin());
-    if (whole) return true;
+    if (whole || line_per_read_) return true;
   }
 }
 

@@ -15,7 +15,10 @@ class LineInput {
   // Reads up to size bytes: the count, 0 at the end of input, or -1 on error.
   using Reader = long (*)(char* buffer, long size);
 
-  explicit LineInput(Reader reader);
+  // A terminal hands over one line a read, ended by Enter, by its end-of-line
+  // key (stty eol) or by Ctrl-D part way: with `line_per_read`, a read ends a
+  // line wherever it ends. Otherwise a line runs to its line feed.
+  LineInput(Reader reader, bool line_per_read);
 
   int take_byte();              // the next byte not yet taken, or EOF
   int convert_mark(int* mark);  // as scanf("%d"): 1, 0 or EOF
@@ -32,4 +35,5 @@ class LineInput {
   size_t pending_pos_ = 0;
   size_t pending_end_ = 0;
   bool ended_ = false;
+  bool line_per_read_;
 };

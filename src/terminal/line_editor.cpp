@@ -12,11 +12,13 @@ constexpr int kTabWidth = 8;
 
 bool is_control(unsigned char c) { return (c < 0x20 && c != '\t') || c == 0x7f; }
 bool is_continuation(unsigned char c) { return (c & 0xc0) == 0x80; }
-// A word's characters: the kernel's letters, digits and _, and every
-// character beyond ASCII, which the kernel mostly counts as letters too.
-bool is_word(unsigned char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' ||
-         c >= 0x80;
+// A word's characters, told by their first byte: letters, digits and _, and
+// every character beyond ASCII, which the kernel mostly counts as letters
+// too. Where the terminal is not set up for UTF-8, each byte is a Latin-1
+// character, and only the letters among them count, as in the kernel.
+bool is_word(unsigned char c, bool utf8) {
+  if (c >= 0x80) return utf8 || (c >= 0xc0 && c != 0xd7 && c != 0xf7);
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
 }
 
 // Columns a UTF-8 character takes, as the C library tells in the user's
@@ -121,16 +123,17 @@ int LineEditor::columns_before(size_t count) const {
 }
 
 // Rubs out the characters from index `from` on, last first, each by the
-// columns it took: a tab by moving back, as the kernel does.
-// Nothing is shown when `echo` is null.
+// columns it took: a tab by moving back, as the kernel does. Nothing is shown
+// when `echo` is null.
 void LineEditor::rub_out(size_t from, std::string* echo) {
   size_t bytes = line_.size();
   for (size_t i = characters_.size(); i > from; --i) {
     const Character& character = characters_[i - 1];
     bytes -= character.size;
     if (!echo) continue;
-    const int before = columns_before(i - 1);
-    for (; column_ > before; --column_) *echo += character.width == kTab ? "\b" : "\b \b";
+    const bool tab = character.width == kTab;
+    int width = tab ? columns_before(i) - columns_before(i - 1) : character.width;
+    for (column_ -= width; width > 0; --width) *echo += tab ? "\b" : "\b \b";
   }
   line_.resize(bytes);
   characters_.resize(from);
@@ -143,7 +146,7 @@ size_t LineEditor::word_start() const {
   bool seen_word = false;
   while (start > 0) {
     const size_t begins = end - characters_[start - 1].size;
-    const bool word = is_word(static_cast<unsigned char>(line_[begins]));
+    const bool word = is_word(static_cast<unsigned char>(line_[begins]), keys_.utf8);
     if (!word && seen_word) break;
     seen_word = seen_word || word;
     --start;

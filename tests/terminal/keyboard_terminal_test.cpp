@@ -315,6 +315,33 @@ TEST(Terminal, KeysTypedAheadAreEditedLikeKeysTypedLate) {
   }
 }
 
+// The editor's handling of each setting is compared with the kernel's in the
+// unit tests; here, that the user's settings reach it.
+TEST(Terminal, TypedMarksFollowTheUsersSettings) {
+  struct Case {
+    const char* stty;
+    std::string typed;
+    std::string shown;  // from the first marks prompt on
+  };
+  const Case cases[] = {
+      {"-echo", "85 90 77\r", "\tStudent01:\t\tStudent02:\t"},
+      {"eol !", "85 90 77!", "\tStudent01:\t85 90 77!\tStudent02:\t"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stty);
+    PtySession pty({"sh", "-c", std::string("stty ") + c.stty + "; exec " + MARKING_SYSTEM});
+    ASSERT_NO_FATAL_FAILURE(open_keyboard_entry(pty));
+    pty.send(c.typed);
+    ASSERT_TRUE(pty.wait_for("\tStudent02:\t")) << pty.output();
+    EXPECT_NE(pty.output().find(c.shown), std::string::npos) << pty.output();
+    pty.send("\x04");
+    ASSERT_TRUE(pty.wait_for(kPause));
+    EXPECT_NE(pty.output().find("01:\t85\t90\t77\t"), std::string::npos) << pty.output();
+    pty.send(" q");
+    EXPECT_EQ(pty.wait_exit(), 0);
+  }
+}
+
 TEST(Terminal, CtrlDEndsTheEntryOfMarksAndTheNextEntryReadsAgain) {
   PtySession pty({MARKING_SYSTEM});
   ASSERT_NO_FATAL_FAILURE(open_keyboard_entry(pty));

@@ -24,10 +24,10 @@ long read_chunk(char* buffer, long size) {
   return n;
 }
 
-LineInput input_of(std::vector<std::string> feed) {
+LineInput input_of(std::vector<std::string> feed, bool line_per_read = false) {
   chunks = std::move(feed);
   next_chunk = 0;
-  return LineInput(read_chunk);
+  return LineInput(read_chunk, line_per_read);
 }
 
 struct Conversion {
@@ -116,6 +116,17 @@ TEST(LineInputTest, EndOfInputHoldsUntilTheLineIsDropped) {
   input.drop_held_line();
   EXPECT_EQ(input.convert_mark(&mark), 1);
   EXPECT_EQ(mark, 8);
+}
+
+TEST(LineInputTest, ATerminalsReadEndsALine) {
+  for (const bool line_per_read : {false, true}) {
+    LineInput input = input_of({"85 9", "0!", "77\n"}, line_per_read);
+    std::vector<int> marks;
+    for (int mark = 0; input.convert_mark(&mark) == 1;) marks.push_back(mark);
+    const std::vector<int> expected =
+        line_per_read ? std::vector<int>{85, 9, 0} : std::vector<int>{85, 90};
+    EXPECT_EQ(marks, expected);
+  }
 }
 
 TEST(LineInputTest, LinesOfAnyLengthAcrossManyReads) {
