@@ -25,3 +25,6 @@ int read_one_key(bool echo);
 
 // The console's own pause: "Press any key to continue . . . ", a key, a line feed.
 void pause_for_key();
+
+// Throws away the keys the console or terminal holds that were not yet read.
+void discard_keys();

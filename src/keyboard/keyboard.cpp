@@ -33,6 +33,14 @@ int read_mark(int* mark) { return stdin_lines().convert_mark(mark); }
 
 void discard_input() { stdin_lines().drop_held_line(); }
 
+std::string_view unread_text() { return stdin_lines().unread(); }
+
+void discard_typed_ahead() {
+  if (!stdin_is_interactive()) return;
+  stdin_lines().drop_read_ahead();
+  discard_keys();
+}
+
 void wait_for_key() {
   if (stdin_is_interactive()) {
     pause_for_key();

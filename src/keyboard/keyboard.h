@@ -3,6 +3,8 @@
 // which platform it runs on.
 #pragma once
 
+#include <string_view>
+
 // Takes the keyboard before anything is shown: on a terminal, key mode is set
 // now (in the foreground: a program started in the background waits, stopped,
 // until it is brought to the front), so that every key typed from here on is
@@ -22,6 +24,14 @@ int read_mark(int* mark);
 
 // Throws away what is held of a line typed earlier and not yet converted.
 void discard_input();
+
+// The text where read_mark last found no number: the rest of its line.
+std::string_view unread_text();
+
+// After a mistake at the keyboard: on a console or terminal, throws away
+// every key typed ahead and not yet read, so that the next key read is one
+// pressed after the mistake was shown. A script is left as it is.
+void discard_typed_ahead();
 
 // Prompts "Press any key to continue . . . ", waits for one key, ends the line.
 void wait_for_key();

@@ -141,6 +141,8 @@ int read_one_key(bool echo) {
   }
 }
 
+void discard_keys() { terminal_discard(); }
+
 void pause_for_key() {
   fputs(kPausePrompt, stdout);
   read_one_key(false);

@@ -53,6 +53,8 @@ int read_one_key(bool echo) {
   return key & 0xFF;
 }
 
+void discard_keys() { FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE)); }
+
 void pause_for_key() {
   fflush(stdout);
   system("pause");

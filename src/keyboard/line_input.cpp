@@ -51,6 +51,11 @@ void LineInput::drop_held_line() {
   ended_ = false;
 }
 
+void LineInput::drop_read_ahead() {
+  drop_held_line();
+  pending_pos_ = pending_end_ = 0;
+}
+
 int LineInput::convert_mark(int* mark) {
   for (;;) {
     while (held_pos_ < held_.size() && isspace(static_cast<unsigned char>(held_[held_pos_])))

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Marks are converted from the line taken last; a new line is taken only when
@@ -23,6 +24,9 @@ class LineInput {
   int take_byte();              // the next byte not yet taken, or EOF
   int convert_mark(int* mark);  // as scanf("%d"): 1, 0 or EOF
   void drop_held_line();        // and forget an end of input met so far
+  void drop_read_ahead();       // the held line and every byte read after it
+  // The held line from where convert_mark stopped: the text it could not read.
+  std::string_view unread() const { return std::string_view(held_).substr(held_pos_); }
 
  private:
   bool take_line();

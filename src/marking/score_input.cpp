@@ -17,15 +17,6 @@ void random_scores() {
     for (int& mark : row) mark = 30 + rand() % 70;
 }
 
-void input_score() {
-  puts("\nQ: Enter scores(Chi,Eng,Math)");
-  for (int i = 1; i <= kStudents; ++i) {
-    printf("\tStudent%02i:\t", i);
-    // A failed conversion stores nothing, so the mark keeps its earlier value.
-    for (int& mark : score[i - 1]) read_mark(&mark);
-  }
-}
-
 namespace {
 
 // scores.txt as it is read, with the line the reader is on and the last line
@@ -129,6 +120,26 @@ std::string shown_text(const std::string& text) {
   return shown + "\"";
 }
 
+// Said where the entry stops. What was typed ahead is thrown away, so that a
+// paste's later lines do not go on as menu keys.
+void report_typed_mistake(int student) {
+  fflush(stdout);
+  fprintf(stderr, "Student%02i: not a mark: %s\n", student,
+          shown_text(std::string(unread_text())).c_str());
+  discard_typed_ahead();
+}
+
+// Said when the file ends before the fifth record.
+void report_short_file(int records) {
+  if (records >= kStudents) return;
+  fflush(stdout);
+  if (records == kStudents - 1)
+    fprintf(stderr, "scores.txt: %d records; student %02d keeps its marks\n", records, kStudents);
+  else
+    fprintf(stderr, "scores.txt: %d record%s; students %02d to %02d keep their marks\n", records,
+            records == 1 ? "" : "s", records + 1, kStudents);
+}
+
 void report_not_a_mark(int line, const std::string& text) {
   fflush(stdout);
   fprintf(stderr, "scores.txt:%d: not a mark: %s\n", line,
@@ -141,6 +152,21 @@ bool blank(const std::string& text) {
 
 }  // namespace
 
+void input_score() {
+  puts("\nQ: Enter scores(Chi,Eng,Math)");
+  bool stopped = false;
+  for (int i = 1; i <= kStudents; ++i) {
+    printf("\tStudent%02i:\t", i);
+    // A failed conversion stores nothing, so the mark keeps its earlier
+    // value; after text that is not a number, so do all the marks after it.
+    for (int& mark : score[i - 1])
+      if (!stopped && read_mark(&mark) == 0) {
+        stopped = true;
+        report_typed_mistake(i);
+      }
+  }
+}
+
 void scoreFromFile() {
   FILE* file = fopen("scores.txt", "r");
   if (!file) {
@@ -148,11 +174,13 @@ void scoreFromFile() {
     return;
   }
   ScoresFile in{file};
+  int records = 0;
   // One record per row; records after the fifth have no row and are not read.
   for (int row = 0; row < kStudents && !feof(file); ++row) {
     const std::string label = in.field(22);
     if (ferror(file)) {
       report_unreadable();
+      records = kStudents;  // said already
       break;
     }
     if (feof(file)) break;
@@ -163,15 +191,18 @@ void scoreFromFile() {
     while (read < kSubjects && read_file_mark(in, &score[row][read], &sign)) ++read;
     const int line = in.line;
     const std::string rest = in.field(99);  // the rest of the line is dropped
+    // A blank line at the end of the file is no record, nor one cut short.
+    const bool a_record = read > 0 || !blank(label) || !rest.empty() || sign;
+    if (a_record) ++records;
     if (read < kSubjects) {
       const std::string there = (sign ? std::string(1, sign) : "") + rest;
-      // A blank line at the end of the file is no record cut short.
       if (!there.empty())
         report_not_a_mark(line, there);
-      else if (read > 0 || !blank(label))
+      else if (a_record)
         report_not_a_mark(in.text_line, there);
     }
     if (rest.empty()) break;
   }
   fclose(file);
+  report_short_file(records);
 }

@@ -368,6 +368,13 @@ void terminal_remove(size_t offset, size_t count) {
   if (head + offset < queue.size()) queue.erase(head + offset, count);
 }
 
+void terminal_discard() {
+  queue.clear();
+  head = 0;
+  const int fd = the_terminal();
+  if (fd >= 0 && in_foreground(fd)) tcflush(fd, TCIFLUSH);
+}
+
 void terminal_owe_reply(ReplyShape shape) {
   const auto until = Clock::now() + kReplyOwedFor;
   for (OwedReply& reply : owed)

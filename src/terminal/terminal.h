@@ -49,6 +49,8 @@ int terminal_read_error();           // the errno of the read that failed; 0 whe
 std::string_view terminal_queued();  // read, not yet taken
 void terminal_take(size_t count);    // from the front
 void terminal_remove(size_t offset, size_t count);  // bytes that were not typed input
+// Throws away what is queued and what the terminal holds, not yet read.
+void terminal_discard();
 
 // A reply the terminal still owes to a query that stopped waiting for it,
 // told by its shape. A key of that shape arriving within a few seconds is the

@@ -129,7 +129,9 @@ manual)
   {
     (cd "$work/empty" && printf '1f q' | "$3" >/dev/null) || true
     (cd "$work/names" && printf '1f q' | "$3" >/dev/null) || true
+    printf '1k70,90,77\n q' | "$3" >/dev/null || true
     printf 'q' | "$3" >/dev/full || true
+    "$3" <&- >/dev/null || true
     "$3" -x || true
   } 2>"$work/said"
   sed -n '/^DIAGNOSTICS$/,/^[A-Z]/p' "$work/page" | sed -n 's/^ \{10,\}//p' >"$work/shown"

@@ -342,6 +342,22 @@ TEST(Terminal, TypedMarksFollowTheUsersSettings) {
   }
 }
 
+// A mistake in a paste is said, and the rest of the paste is thrown away
+// instead of going on as menu keys: the pause waits for a key pressed after.
+TEST(Terminal, AMistakeInAPasteCostsNothingMore) {
+  PtySession pty({MARKING_SYSTEM});
+  ASSERT_NO_FATAL_FAILURE(open_keyboard_entry(pty));
+  pty.send("70,90,77\n60 70 80\n1r 2 3\n55 65 75\n45 35 25\n");
+  ASSERT_TRUE(pty.wait_for("Student01: not a mark: \",90,77\""));
+  ASSERT_TRUE(pty.wait_for(kPause));
+  pty.send("x");
+  ASSERT_TRUE(pty.wait_for(kPrompt));
+  pty.send("q");
+  EXPECT_EQ(pty.wait_exit(), 0);
+  EXPECT_EQ(count(pty.output(), kPrompt), 3u) << pty.output();  // menu, submenu, menu
+  EXPECT_NE(pty.output().find("01:\t70\t 0\t 0\t"), std::string::npos) << pty.output();
+}
+
 TEST(Terminal, CtrlDEndsTheEntryOfMarksAndTheNextEntryReadsAgain) {
   PtySession pty({MARKING_SYSTEM});
   ASSERT_NO_FATAL_FAILURE(open_keyboard_entry(pty));
