@@ -18,12 +18,6 @@
 
 namespace {
 
-// How long the rest of a key that has begun may take to come: as long as
-// terminal multiplexers wait (tmux: 500 ms), so that a function key split
-// over a slow link (ssh) stays one key. A lone Escape costs that wait.
-constexpr int kKeyGapMs = 500;
-constexpr char kEscape = '\x1b';
-
 // Key mode first, then the prompt: a key pressed in answer to the prompt
 // cannot arrive while the terminal would still echo it itself. Where key mode
 // cannot be set, the terminal edits and echoes, and the program does not.
@@ -120,24 +114,20 @@ long read_input(char* buffer, long size) {
 
 int read_one_key(bool echo) {
   const bool key_mode = ready_to_read();
-  static const EditingKeys keys = terminal_editing_keys();
   for (;;) {
-    bool gap_passed = false;
-    size_t length = 0;
-    while ((length = front_key(gap_passed)) == 0)
-      if (!read_more(&gap_passed)) return EOF;
-    std::string key(terminal_queued().substr(0, length));
-    terminal_take(length);
+    const size_t length = terminal_next_key();
+    if (length == 0) return EOF;
+    const std::string_view key = terminal_queued().substr(0, length);
+    int first = static_cast<unsigned char>(key[0]);
     // Enter is a line feed where the terminal maps it so (ICRNL), as it was
     // before key mode took the mapping over.
-    if (key_mode && length == 1) {
-      const int mapped = mapped_input(static_cast<unsigned char>(key[0]), keys);
-      if (mapped < 0) continue;
-      key[0] = static_cast<char>(mapped);
+    if (key_mode && length == 1) first = mapped_input(first, terminal_editing_keys());
+    if (first >= 0 && echo && key_mode) {
+      const char mapped = static_cast<char>(first);
+      terminal_echo_key(length == 1 ? std::string_view(&mapped, 1) : key);
     }
-    // An escape sequence is not echoed: it would move the cursor.
-    if (echo && key_mode && key[0] != kEscape) terminal_echo(caret_notation(key));
-    return static_cast<unsigned char>(key[0]);
+    terminal_take(length);
+    if (first >= 0) return first;  // else a CR the terminal ignores (IGNCR)
   }
 }
 

@@ -45,26 +45,6 @@ bool one_utf8_character(std::string_view bytes) {
 
 }  // namespace
 
-int mapped_input(unsigned char byte, const EditingKeys& keys) {
-  if (byte == '\r') return keys.ignore_cr ? -1 : keys.cr_to_nl ? '\n' : '\r';
-  if (byte == '\n' && keys.nl_to_cr) return '\r';
-  return byte;
-}
-
-std::string caret_notation(std::string_view typed) {
-  std::string shown;
-  for (const char byte : typed) {
-    const auto c = static_cast<unsigned char>(byte);
-    if (is_control(c) && c != '\n') {
-      shown += '^';
-      shown += c == 0x7f ? '?' : static_cast<char>(c + 0x40);
-    } else {
-      shown += byte;
-    }
-  }
-  return shown;
-}
-
 // Echoes one character as the terminal would: a control byte in caret
 // notation where ECHOCTL asks for it, else as it is.
 void LineEditor::show(std::string_view character, int width, std::string* echo) {

@@ -34,10 +34,10 @@ struct EditingKeys {
 
 // A typed byte as the terminal's input mapping gives it (CR and NL swapped
 // as ICRNL and INLCR say), or -1 where it is dropped (IGNCR).
-int mapped_input(unsigned char byte, const EditingKeys& keys);
-
-// Typed bytes as a terminal echoes them: control bytes in caret notation (^G).
-std::string caret_notation(std::string_view typed);
+inline int mapped_input(int byte, const EditingKeys& keys) {
+  if (byte == '\r') return keys.ignore_cr ? -1 : keys.cr_to_nl ? '\n' : '\r';
+  return byte == '\n' && keys.nl_to_cr ? '\r' : byte;
+}
 
 class LineEditor {
  public:

@@ -7,11 +7,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <string>
-#include <vector>
+#include <cstring>
+#include <ctime>
 
 #include "terminal/key_decoder.h"
 
@@ -20,8 +19,7 @@ namespace {
 constexpr int kNotLookedFor = -2;
 int terminal_fd = kNotLookedFor;  // -1 when there is none
 
-enum class Taken { kNotYet, kOwned, kNotOurs };
-Taken taken = Taken::kNotYet;
+bool taken = false;
 termios found_settings;
 termios key_settings;
 // The terminal whose settings were changed, -1 while they are as found: what
@@ -29,18 +27,28 @@ termios key_settings;
 volatile sig_atomic_t changed_fd = -1;
 TerminalMode current_mode = TerminalMode::kAsFound;
 
-std::string queue;  // bytes read, not yet taken, from `head` on
-size_t head = 0;
+// Bytes read, not yet taken, from `head` to `tail`. A fixed buffer: the
+// console library then needs nothing of the C++ runtime. When it is full,
+// nothing more is read until a reader takes some.
+constexpr size_t kQueueSize = 1 << 16;
+char queue[kQueueSize];
+size_t head = 0, tail = 0;
 bool ended = false;
 int read_error = 0;
 
-using Clock = std::chrono::steady_clock;
-constexpr auto kReplyOwedFor = std::chrono::seconds(3);
+constexpr long long kReplyOwedForMs = 3000;
 struct OwedReply {
   ReplyShape shape;
-  Clock::time_point until;
+  long long until_ms;
 };
-std::vector<OwedReply> owed;
+constexpr size_t kMostOwed = 4;
+OwedReply owed[kMostOwed];
+size_t owed_count = 0;
+
+void erase_queued(size_t at, size_t count) {
+  memmove(queue + at, queue + at + count, tail - at - count);
+  tail -= count;
+}
 
 int the_terminal() {
   if (terminal_fd != kNotLookedFor) return terminal_fd;
@@ -81,20 +89,21 @@ bool hold_foreground(int fd) {
   return true;
 }
 
-// The settings found, taken once, in the foreground: in the background they
-// may be a shell's own (bash's line editor holds the terminal raw).
+// The settings to put back, taken as key mode is set, in the foreground: in
+// the background they may be a shell's own (bash's line editor holds the
+// terminal raw). A program that keeps key mode takes them once; a call of the
+// console functions takes them anew each time, and leaves the terminal as it
+// found it.
 bool take_settings(int fd) {
-  if (taken == Taken::kNotYet) {
-    taken = hold_foreground(fd) && tcgetattr(fd, &found_settings) == 0 ? Taken::kOwned
-                                                                       : Taken::kNotOurs;
-    key_settings = found_settings;
-    // The program maps CR and NL itself, so that Ctrl-V can quote them.
-    key_settings.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR);
-    key_settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    key_settings.c_cc[VMIN] = 1;
-    key_settings.c_cc[VTIME] = 0;
-  }
-  return taken == Taken::kOwned;
+  if (!hold_foreground(fd) || tcgetattr(fd, &found_settings) < 0) return false;
+  taken = true;
+  key_settings = found_settings;
+  // The program maps CR and NL itself, so that Ctrl-V can quote them.
+  key_settings.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR);
+  key_settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  key_settings.c_cc[VMIN] = 1;
+  key_settings.c_cc[VTIME] = 0;
+  return true;
 }
 
 // Sets the settings unless the terminal is another job's now. SIGTTOU is held
@@ -231,27 +240,25 @@ int echo_fd() {
 // Only keys that the bytes just read complete: those read before were keys
 // already, and a reader may be holding a place among them.
 void drop_late_replies(size_t read_from) {
-  const auto now = Clock::now();
-  owed.erase(std::remove_if(owed.begin(), owed.end(),
-                            [now](const OwedReply& reply) { return reply.until < now; }),
-             owed.end());
-  for (size_t at = head; !owed.empty() && at < queue.size();) {
-    const size_t length = key_length(queue.data() + at, queue.size() - at, false);
+  const long long now = monotonic_ms();
+  owed_count =
+      static_cast<size_t>(std::remove_if(owed, owed + owed_count,
+                                         [now](const OwedReply& r) { return r.until_ms < now; }) -
+                          owed);
+  for (size_t at = head; owed_count > 0 && at < tail;) {
+    const size_t length = key_length(queue + at, tail - at, false);
     if (length == 0) break;  // the rest of a key is still to come
-    const std::string_view key(queue.data() + at, length);
-    if (at + length <= read_from) {
+    const std::string_view key(queue + at, length);
+    OwedReply* const reply = at + length <= read_from
+                                 ? owed + owed_count
+                                 : std::find_if(owed, owed + owed_count,
+                                                [key](const OwedReply& r) { return r.shape(key); });
+    if (reply == owed + owed_count) {
       at += length;
       continue;
     }
-    const auto reply = std::find_if(owed.begin(), owed.end(), [key](const OwedReply& owed_reply) {
-      return owed_reply.shape(key);
-    });
-    if (reply == owed.end()) {
-      at += length;
-      continue;
-    }
-    queue.erase(at, length);
-    owed.erase(reply);
+    erase_queued(at, length);
+    *reply = owed[--owed_count];
   }
 }
 
@@ -285,8 +292,7 @@ bool terminal_set_mode(TerminalMode mode) {
 EditingKeys terminal_editing_keys() {
   EditingKeys keys;
   const int fd = the_terminal();
-  if (fd < 0) return keys;
-  take_settings(fd);
+  if (fd < 0 || (!taken && !take_settings(fd))) return keys;
   const termios& found = found_settings;
   const auto key = [](cc_t c) { return c == _POSIX_VDISABLE ? -1 : static_cast<int>(c); };
   // Without IEXTEN the terminal takes none of its extended keys.
@@ -327,10 +333,15 @@ long terminal_fill(int timeout_ms) {
       return -1;
     }
   }
-  char bytes[4096];
+  if (head > 0) {  // room at the end
+    memmove(queue, queue + head, tail - head);
+    tail -= head;
+    head = 0;
+  }
+  if (tail == kQueueSize) return 0;
   ssize_t n;
   for (;;) {
-    n = read(fd, bytes, sizeof bytes);
+    n = read(fd, queue + tail, kQueueSize - tail);
     if (n >= 0) break;
     if (errno == EINTR) continue;
     // Left non-blocking by an earlier program: wait, as a blocking read would.
@@ -345,44 +356,53 @@ long terminal_fill(int timeout_ms) {
     ended = n < 0 || current_mode == TerminalMode::kKeys;
     return -1;
   }
-  if (head > 0) {
-    queue.erase(0, head);
-    head = 0;
-  }
-  queue.append(bytes, static_cast<size_t>(n));
-  drop_late_replies(queue.size() - static_cast<size_t>(n));
+  tail += static_cast<size_t>(n);
+  drop_late_replies(tail - static_cast<size_t>(n));
   return n;
 }
 
-std::string_view terminal_queued() { return std::string_view(queue).substr(head); }
+std::string_view terminal_queued() { return std::string_view(queue + head, tail - head); }
 
 void terminal_take(size_t count) {
   head += count;
-  if (head >= queue.size()) {
-    queue.clear();
-    head = 0;
-  }
+  if (head >= tail) head = tail = 0;
 }
 
 void terminal_remove(size_t offset, size_t count) {
-  if (head + offset < queue.size()) queue.erase(head + offset, count);
+  if (head + offset < tail) erase_queued(head + offset, std::min(count, tail - head - offset));
 }
 
 void terminal_discard() {
-  queue.clear();
-  head = 0;
+  head = tail = 0;
   const int fd = the_terminal();
   if (fd >= 0 && in_foreground(fd)) tcflush(fd, TCIFLUSH);
 }
 
+size_t terminal_next_key() {
+  for (bool gap_passed = false;;) {
+    const std::string_view queued = terminal_queued();
+    if (const size_t length = key_length(queued.data(), queued.size(), gap_passed)) return length;
+    // Without end for a first byte, then for the gap that ends a key cut short.
+    const long got = terminal_fill(queued.empty() ? kWaitForever : kKeyGapMs);
+    if (got < 0 && queued.empty()) return 0;
+    gap_passed = got <= 0;
+  }
+}
+
 void terminal_owe_reply(ReplyShape shape) {
-  const auto until = Clock::now() + kReplyOwedFor;
-  for (OwedReply& reply : owed)
-    if (reply.shape == shape) {
-      reply.until = until;
+  const long long until = monotonic_ms() + kReplyOwedForMs;
+  for (size_t i = 0; i < owed_count; ++i)
+    if (owed[i].shape == shape) {
+      owed[i].until_ms = until;
       return;
     }
-  owed.push_back({shape, until});
+  if (owed_count < kMostOwed) owed[owed_count++] = {shape, until};
+}
+
+long long monotonic_ms() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
 }
 
 void terminal_echo(std::string_view bytes) {
@@ -393,4 +413,20 @@ void terminal_echo(std::string_view bytes) {
     if (n <= 0) return;
     bytes.remove_prefix(static_cast<size_t>(n));
   }
+}
+
+void terminal_echo_key(std::string_view key) {
+  if (key.empty() || key[0] == '\x1b') return;
+  char shown[8];  // a key that is no escape sequence is at most 4 bytes
+  size_t size = 0;
+  for (size_t i = 0; i < key.size() && size + 2 <= sizeof shown; ++i) {
+    const auto c = static_cast<unsigned char>(key[i]);
+    if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7f) {
+      shown[size++] = '^';
+      shown[size++] = c == 0x7f ? '?' : static_cast<char>(c + 0x40);
+    } else {
+      shown[size++] = key[i];
+    }
+  }
+  terminal_echo(std::string_view(shown, size));
 }

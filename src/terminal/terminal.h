@@ -40,6 +40,10 @@ bool terminal_set_mode(TerminalMode mode);
 EditingKeys terminal_editing_keys();
 
 constexpr int kWaitForever = -1;
+// How long the rest of a key that has begun may take to come: as long as
+// terminal multiplexers wait (tmux: 500 ms), so that a function key split
+// over a slow link (ssh) stays one key. A lone Escape costs that wait.
+constexpr int kKeyGapMs = 500;
 
 // Reads what the terminal has sent onto the end of the queue, waiting at most
 // timeout_ms for it. Returns the count added; 0 when the time ran out; -1 at
@@ -52,12 +56,22 @@ void terminal_remove(size_t offset, size_t count);  // bytes that were not typed
 // Throws away what is queued and what the terminal holds, not yet read.
 void terminal_discard();
 
+// Waits for the whole key at the front of the queue, reading as needed, and
+// returns its length (key_length's); 0 at the end of input.
+size_t terminal_next_key();
+
 // A reply the terminal still owes to a query that stopped waiting for it,
 // told by its shape. A key of that shape arriving within a few seconds is the
 // late reply: it is dropped, not read as typed.
 using ReplyShape = bool (*)(std::string_view key);
 void terminal_owe_reply(ReplyShape shape);
 
+// Milliseconds on a clock that only goes forward.
+long long monotonic_ms();
+
 // Shows typed keys where the terminal's own echo would: on standard output
 // when that is a terminal, else on the terminal itself, in one write.
 void terminal_echo(std::string_view bytes);
+// Shows one key as the terminal echoes it: a control byte in caret notation
+// (^G), an escape sequence not at all, as it would move the cursor.
+void terminal_echo_key(std::string_view key);
