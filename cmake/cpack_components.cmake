@@ -25,9 +25,10 @@ if(CPACK_GENERATOR STREQUAL "DEB")
   set(CPACK_DEBIAN_DEV_DESCRIPTION
       "console control functions for C and C++ programs
 The console control functions of the marking system as a static library for
-other programs: move and read the cursor, show or hide it, clear the screen or
-the rest of a line, pick one of sixteen colour presets, set the window size
-and toggle full screen, on POSIX terminals as ECMA-48 and xterm sequences.
-Found by CMake as marking-system::console and by pkg-config as
+C and C++ programs: move and read the cursor, show or hide it, clear the
+screen or the rest of a line, pick one of sixteen colour presets or the
+default colours, set the window size, toggle full screen and read keys, on
+POSIX terminals as ECMA-48 and xterm sequences. The library needs only the C
+library. Found by CMake as marking-system::console and by pkg-config as
 marking-system-console.")
 endif()

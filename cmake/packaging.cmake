@@ -14,6 +14,8 @@ else()
   install(FILES README.md doc/scores.txt DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT documentation)
   install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT licence)
   install(FILES doc/marking-system.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT manual)
+  install(FILES doc/marking-system-console.3 DESTINATION ${CMAKE_INSTALL_MANDIR}/man3
+          COMPONENT manual)
   install(FILES examples/console_tour.cpp DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
           COMPONENT example)
 
@@ -22,7 +24,7 @@ else()
   # in each package's own documentation folder.
   set(debian_dir ${CMAKE_CURRENT_BINARY_DIR}/debian)
   file(MAKE_DIRECTORY ${debian_dir})
-  foreach(source doc/marking-system.1 packaging/debian/changelog)
+  foreach(source doc/marking-system.1 doc/marking-system-console.3 packaging/debian/changelog)
     get_filename_component(name ${source} NAME)
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${source})
     execute_process(COMMAND gzip -9 -n -c ${CMAKE_CURRENT_SOURCE_DIR}/${source}
@@ -36,6 +38,8 @@ else()
   install(FILES packaging/debian/copyright ${debian_dir}/changelog.gz DESTINATION ${dev_docdir}
           COMPONENT debian_dev EXCLUDE_FROM_ALL)
   install(FILES examples/console_tour.cpp DESTINATION ${dev_docdir}/examples
+          COMPONENT debian_dev EXCLUDE_FROM_ALL)
+  install(FILES ${debian_dir}/marking-system-console.3.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man3
           COMPONENT debian_dev EXCLUDE_FROM_ALL)
 endif()
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes doc/console_tour.png: the example tour of the console functions,
 # built with pkg-config against an install of this tree, in a real xterm
-# under Xvfb, as it waits for Enter. Needs (Debian): cmake g++ pkg-config
+# under Xvfb, as it waits for a key. Needs (Debian): cmake g++ pkg-config
 # xvfb xterm imagemagick.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
@@ -25,11 +25,11 @@ c++ "$src/examples/console_tour.cpp" $(pkg-config --cflags --libs marking-system
 Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp &
 xvfb_pid=$!
 for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
-# xterm logs what the tour writes, so the picture is taken once it waits for Enter.
+# xterm logs what the tour writes, so the picture is taken once it waits for a key.
 DISPLAY=$display xterm -geometry 80x18+0+0 -fa 'DejaVu Sans Mono' -fs 11 -bg black -fg grey90 \
   -l -lf "$work/log" -e "$work/console_tour" &
 xterm_pid=$!
-for _ in $(seq 100); do grep -q 'Press Enter' "$work/log" 2>/dev/null && break; sleep 0.1; done
+for _ in $(seq 100); do grep -q 'Press a key' "$work/log" 2>/dev/null && break; sleep 0.1; done
 sleep 0.5  # the last lines drawn
 window=$(DISPLAY=$display xdotool search --pid "$xterm_pid" | head -1)
 /usr/bin/import -display "$display" -window "$window" "$src/doc/console_tour.png"

@@ -55,8 +55,9 @@ int main() {
 
   say(0, 14, "The cursor was hidden while this was drawn; it is shown again now.");
   SetCursorVisible(1, 25);
-  say(0, 16, "Press Enter to clear the screen: ");
-  getchar();
+  say(0, 16, "Press a key to clear the screen: ");
+  getkey();     // through the library: nothing typed during a getxy is lost
+  normvideo();  // the shell gets its own colours back
   clrscr();
   return 0;
 }

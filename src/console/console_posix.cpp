@@ -6,22 +6,27 @@
 //   EL        CSI K                erase to the end of the line
 //   DECSCUSR  CSI n SP q           cursor shape
 //   DECTCEM   CSI ? 25 h / l       show or hide the cursor
-//   SGR       CSI fg ; bg m        colours
+//   SGR       CSI fg ; bg m        colours; CSI 0 m the terminal's defaults
 //   XTWINOPS  CSI 8 ; h ; w t      resize; CSI 10 ; 2 t toggles full screen
 //   DSR       CSI 6 n              asks for the cursor position, answered
 //                                  with CPR: CSI row ; column R
 //   DA        CSI c                asks what the terminal is, answered
 //                                  with CSI ? ... c
+//
+// Every function holds one lock while it runs, so that threads take turns:
+// a position query then gets its own reply, and sequences are not mixed.
+// The library needs only the C library at link time: no exceptions, and
+// nothing of the C++ runtime.
+#include <pthread.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string_view>
-#include <thread>
 
 #include "console/console.h"
 #include "internal.h"
@@ -39,10 +44,25 @@ constexpr char kEraseToEndOfLine[] = CSI "K";
 constexpr char kShowCursor[] = CSI "?25h";
 constexpr char kHideCursor[] = CSI "?25l";
 constexpr char kToggleFullScreen[] = CSI "10;2t";
+constexpr char kDefaultColours[] = CSI "0m";
 constexpr char kAskPosition[] = CSI "6n";
 constexpr char kAskAttributes[] = CSI "c";
 constexpr int kBlockShape = 2, kUnderlineShape = 4;  // steady cursor shapes
 constexpr int kReplyTimeoutMs = 500;
+
+pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
+
+// Holds the lock for as long as it lives.
+struct Turn {
+  Turn() { pthread_mutex_lock(&lock); }
+  ~Turn() { pthread_mutex_unlock(&lock); }
+  Turn(const Turn&) = delete;
+  Turn& operator=(const Turn&) = delete;
+};
+
+bool starts_with(std::string_view text, std::string_view start) {
+  return text.size() >= start.size() && memcmp(text.data(), start.data(), start.size()) == 0;
+}
 
 bool takes_sequences() {
   const char* term = getenv("TERM");
@@ -70,7 +90,7 @@ int ansi_colour(int bits) { return (bits & 4 ? 1 : 0) | (bits & 2) | (bits & 1 ?
 
 // CPR: CSI row ; column R, each at least 1.
 bool position_reply(std::string_view key, int* row, int* column) {
-  if (key.size() < 6 || key.substr(0, 2) != CSI || key.back() != 'R') return false;
+  if (key.size() < 6 || !starts_with(key, CSI) || key.back() != 'R') return false;
   int numbers[2] = {0, 0};
   size_t pos = 2;
   for (int n = 0; n < 2; ++n) {
@@ -92,13 +112,12 @@ bool position_shaped(std::string_view key) {
 
 // DA: CSI ? parameters c.
 bool attributes_reply(std::string_view key) {
-  return key.size() >= 4 && key.substr(0, 3) == CSI "?" && key.back() == 'c';
+  return key.size() >= 4 && starts_with(key, CSI "?") && key.back() == 'c';
 }
 
-int ms_left(std::chrono::steady_clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-      deadline - std::chrono::steady_clock::now());
-  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+int ms_left(long long deadline_ms) {
+  const long long left = deadline_ms - monotonic_ms();
+  return left > 0 ? static_cast<int>(left) : 0;
 }
 
 // Asks for the position, then for the attributes, and reads what the terminal
@@ -108,20 +127,20 @@ int ms_left(std::chrono::steady_clock::time_point deadline) {
 bool ask_position(int* row, int* column) {
   emit(kAskPosition);
   emit(kAskAttributes);
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(kReplyTimeoutMs);
+  const long long deadline = monotonic_ms() + kReplyTimeoutMs;
   size_t at = terminal_queued().size();  // what was queued before is typed input
   size_t reply_at = 0, reply_length = 0;
   bool gap_passed = false, answered = false;
   for (;;) {
-    const std::string_view rest = terminal_queued().substr(at);
+    const std::string_view queued = terminal_queued();
+    const std::string_view rest(queued.data() + at, queued.size() - at);
     const size_t length = key_length(rest.data(), rest.size(), gap_passed);
     if (length == 0) {
       if (gap_passed) break;
       gap_passed = terminal_fill(ms_left(deadline)) <= 0;
       continue;
     }
-    const std::string_view key = rest.substr(0, length);
+    const std::string_view key(rest.data(), length);
     if (attributes_reply(key)) {
       terminal_remove(at, length);
       answered = true;
@@ -148,22 +167,53 @@ bool ask_position(int* row, int* column) {
 // operations are allowed). Wait a little for the size it reports to be the
 // one asked for, so that the cursor can be placed in the new rows at once.
 void await_size(int width, int height) {
-  constexpr auto kResizeWait = std::chrono::milliseconds(200);
-  constexpr auto kStep = std::chrono::milliseconds(5);
-  const auto deadline = std::chrono::steady_clock::now() + kResizeWait;
+  constexpr long long kResizeWaitMs = 200;
+  constexpr timespec kStep = {0, 5000000};  // 5 ms
+  const long long deadline = monotonic_ms() + kResizeWaitMs;
   for (;;) {
     winsize size{};
     if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) < 0) return;
-    if ((size.ws_col == width && size.ws_row == height) ||
-        std::chrono::steady_clock::now() >= deadline)
-      return;
-    std::this_thread::sleep_for(kStep);
+    if ((size.ws_col == width && size.ws_row == height) || monotonic_ms() >= deadline) return;
+    nanosleep(&kStep, nullptr);
   }
+}
+
+size_t key_left = 0;  // bytes of the key read last, still to be given
+
+// One byte of the next key, as conio's getch gives an arrow byte by byte. The
+// key is read whole, in key mode (the caller's mode is put back after), from
+// the queue the position query also reads, so no key typed is lost to it.
+int key_byte(bool echo) {
+  Turn turn;
+  while (key_left == 0) {
+    const TerminalMode before = terminal_mode();
+    const bool key_mode = terminal_set_mode(TerminalMode::kKeys);
+    const size_t length = terminal_next_key();
+    terminal_set_mode(before);
+    if (length == 0) return EOF;
+    const std::string_view key = terminal_queued().substr(0, length);
+    if (length == 1) {
+      // Enter and the other bytes the terminal maps, as its settings say.
+      const int mapped = key_mode ? mapped_input(key[0] & 0xff, terminal_editing_keys()) : key[0];
+      terminal_take(1);
+      if (mapped < 0) continue;  // a CR the terminal ignores
+      const char byte = static_cast<char>(mapped);
+      if (echo && key_mode) terminal_echo_key(std::string_view(&byte, 1));
+      return mapped & 0xff;
+    }
+    if (echo && key_mode) terminal_echo_key(key);
+    key_left = length;
+  }
+  const int byte = terminal_queued()[0] & 0xff;
+  terminal_take(1);
+  --key_left;
+  return byte;
 }
 
 }  // namespace
 
 void gotoxy(int x, int y) {
+  Turn turn;
   x = low16(x);
   y = low16(y);
   // Off the screen nothing moves, as the console refuses a cell off its buffer.
@@ -175,6 +225,7 @@ void gotoxy(int x, int y) {
 // Sizes from 50 up fill half the cell or more and show as a block; smaller
 // ones as an underline. A size outside 1 to 100 changes nothing, as on Windows.
 void SetCursorVisible(int visible, int size) {
+  Turn turn;
   if (!takes_sequences() || size < 1 || size > 100) return;
   printf(CSI "%d q%s", size >= 50 ? kBlockShape : kUnderlineShape,
          visible ? kShowCursor : kHideCursor);
@@ -182,6 +233,7 @@ void SetCursorVisible(int visible, int size) {
 }
 
 void getxy(int* x, int* y) {
+  Turn turn;
   *x = *y = 0;
   if (!takes_sequences()) return;
   fflush(stdout);
@@ -195,18 +247,21 @@ void getxy(int* x, int* y) {
   terminal_set_mode(before);
 }
 
-void clrscr() {
+void clrscr(void) {
+  Turn turn;
   if (!takes_sequences()) return;
   fputs(kEraseScreen, stdout);
   fputs(kEraseScrollback, stdout);
   emit(kCursorHome);
 }
 
-void clreol() {
+void clreol(void) {
+  Turn turn;
   if (takes_sequences()) emit(kEraseToEndOfLine);
 }
 
 void setrgb(int preset) {
+  Turn turn;
   if (!takes_sequences()) return;
   const int attribute = preset_attribute(preset);
   const int foreground = attribute & 0x0F, background = attribute >> 4;
@@ -216,6 +271,7 @@ void setrgb(int preset) {
 }
 
 void SetScrnSize(int width, int height) {
+  Turn turn;
   width = low16(width);
   height = low16(height);
   if (!takes_sequences() || width < 1 || height < 1) return;
@@ -224,6 +280,27 @@ void SetScrnSize(int width, int height) {
   await_size(width, height);
 }
 
-void togglefullscreen() {
+void togglefullscreen(void) {
+  Turn turn;
   if (takes_sequences()) emit(kToggleFullScreen);
+}
+
+void normvideo(void) {
+  Turn turn;
+  if (takes_sequences()) emit(kDefaultColours);
+}
+
+int getkey(void) { return key_byte(false); }
+
+int getkeye(void) { return key_byte(true); }
+
+int keyhit(void) {
+  Turn turn;
+  if (key_left > 0 || !terminal_queued().empty()) return 1;
+  // In the caller's mode the terminal may hold typed keys until Enter.
+  const TerminalMode before = terminal_mode();
+  terminal_set_mode(TerminalMode::kKeys);
+  terminal_fill(0);
+  terminal_set_mode(before);
+  return terminal_queued().empty() ? 0 : 1;
 }

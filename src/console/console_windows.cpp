@@ -1,4 +1,6 @@
-// The console control functions on the Windows console.
+// The console control functions on the Windows console. Its calls are safe
+// from several threads as they are; keys come from the C runtime's conio.
+#include <conio.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -21,6 +23,10 @@ COORD cell(int x, int y) {
   return c;
 }
 
+// The attributes found before the first colour change, for normvideo.
+bool found_attributes = false;
+WORD default_attributes = 0;
+
 }  // namespace
 
 void gotoxy(int x, int y) { SetConsoleCursorPosition(output(), cell(x, y)); }
@@ -39,7 +45,7 @@ void getxy(int* x, int* y) {
   *y = info.dwCursorPosition.Y;
 }
 
-void clrscr() {
+void clrscr(void) {
   const HANDLE console = output();
   CONSOLE_SCREEN_BUFFER_INFO info{};
   GetConsoleScreenBufferInfo(console, &info);
@@ -51,7 +57,7 @@ void clrscr() {
   SetConsoleCursorPosition(console, cell(0, 0));
 }
 
-void clreol() {
+void clreol(void) {
   const int x = whereX();
   const int y = whereY();
   const HANDLE console = output();
@@ -65,7 +71,31 @@ void clreol() {
   SetConsoleCursorPosition(console, cell(x, y));
 }
 
-void setrgb(int preset) { SetConsoleTextAttribute(output(), preset_attribute(preset)); }
+void setrgb(int preset) {
+  const HANDLE console = output();
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!found_attributes && GetConsoleScreenBufferInfo(console, &info)) {
+    found_attributes = true;
+    default_attributes = info.wAttributes;
+  }
+  SetConsoleTextAttribute(console, preset_attribute(preset));
+}
+
+void normvideo(void) {
+  if (found_attributes) SetConsoleTextAttribute(output(), default_attributes);
+}
+
+int getkey(void) {
+  fflush(stdout);
+  return _getch();
+}
+
+int getkeye(void) {
+  fflush(stdout);
+  return _getche();
+}
+
+int keyhit(void) { return _kbhit() ? 1 : 0; }
 
 void SetScrnSize(int width, int height) {
   const HANDLE console = output();
@@ -79,7 +109,7 @@ void SetScrnSize(int width, int height) {
   SetConsoleScreenBufferSize(console, cell(width, height));
 }
 
-void togglefullscreen() {
+void togglefullscreen(void) {
   constexpr BYTE kAlt = 0x12, kAltScan = 0x38, kEnter = 0x0D, kEnterScan = 0x1C;
   keybd_event(kAlt, kAltScan, 0, 0);
   keybd_event(kEnter, kEnterScan, 0, 0);

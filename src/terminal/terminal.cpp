@@ -296,7 +296,8 @@ EditingKeys terminal_editing_keys() {
   const termios& found = found_settings;
   const auto key = [](cc_t c) { return c == _POSIX_VDISABLE ? -1 : static_cast<int>(c); };
   // Without IEXTEN the terminal takes none of its extended keys.
-  const auto extended = [&found, key](cc_t c) { return found.c_lflag & IEXTEN ? key(c) : -1; };
+  const bool extensions = (found.c_lflag & IEXTEN) != 0;
+  const auto extended = [extensions, key](cc_t c) { return extensions ? key(c) : -1; };
   keys.erase = key(found.c_cc[VERASE]);
   keys.kill = key(found.c_cc[VKILL]);
   keys.word_erase = extended(found.c_cc[VWERASE]);

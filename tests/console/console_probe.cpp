@@ -1,14 +1,19 @@
 // Runs console control functions named on the command line, in order, so the
 // tests can watch their effect on a real terminal:
 //   gotoxy X Y | getxy | clrscr | clreol | setrgb N | cursor VISIBLE SIZE |
-//   size WIDTH HEIGHT | fullscreen | text STRING | lines N | where | typed | next | hold
+//   size WIDTH HEIGHT | fullscreen | normvideo | text STRING | lines N | where |
+//   typed | next | raw | kept | threads N | hold
 // `getxy` and `where` print "X Y" on standard error; `typed` prints, on
-// standard error, what a read of the terminal would get next; `next` waits for
-// a key to be typed and prints it the same way; `hold` prints
-// "ready" on standard error and waits to be killed, so the screen can be read.
+// standard error, the keys waiting (keyhit, getkey); `next` waits for a key
+// (getkey) and prints it and the rest of it the same way; `raw` sets the
+// terminal raw as a program of its own would, and `kept` prints whether its
+// settings are still those; `threads N` calls getxy N times from each of two
+// threads and prints how many answers were 8 4; `hold` prints "ready" on
+// standard error and waits to be killed, so the screen can be read.
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <termios.h>
 #include <unistd.h>
 #endif
 
@@ -17,10 +22,27 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#ifndef _WIN32
+#include <thread>
+#endif
 
 #include "console/console.h"
+
 #ifndef _WIN32
-#include "terminal/terminal.h"
+namespace {
+
+// Answers of getxy that were 8 4, from `calls` calls.
+int right_positions(int calls) {
+  int right = 0;
+  for (int n = 0; n < calls; ++n) {
+    int x = -1, y = -1;
+    getxy(&x, &y);
+    right += x == 8 && y == 4 ? 1 : 0;
+  }
+  return right;
+}
+
+}  // namespace
 #endif
 
 int main(int argc, char** argv) {
@@ -57,18 +79,37 @@ int main(int argc, char** argv) {
     } else if (step == "lines") {
       for (int n = number(), line = 0; line < n; ++line) printf("line %d\n", line);
       fflush(stdout);
-#ifndef _WIN32
-    } else if (step == "typed") {  // what the program's next read of the terminal gets
-      terminal_set_mode(TerminalMode::kKeys);
-      terminal_fill(200);
-      const std::string_view typed = terminal_queued();
-      fprintf(stderr, "typed:%.*s\n", static_cast<int>(typed.size()), typed.data());
+    } else if (step == "normvideo") {
+      normvideo();
+    } else if (step == "typed") {
+      std::string typed;
+      while (keyhit()) typed += static_cast<char>(getkey());
+      fprintf(stderr, "typed:%s\n", typed.c_str());
     } else if (step == "next") {
-      terminal_set_mode(TerminalMode::kKeys);
-      while (terminal_queued().empty() && terminal_fill(kWaitForever) >= 0) {
-      }
-      const std::string_view typed = terminal_queued();
-      fprintf(stderr, "next:%.*s\n", static_cast<int>(typed.size()), typed.data());
+      std::string key(1, static_cast<char>(getkey()));
+      while (keyhit()) key += static_cast<char>(getkey());
+      fprintf(stderr, "next:%s\n", key.c_str());
+#ifndef _WIN32
+    } else if (step == "threads") {
+      const int calls = number();
+      int right[2] = {0, 0};
+      std::thread other([&] { right[1] = right_positions(calls); });
+      right[0] = right_positions(calls);
+      other.join();
+      fprintf(stderr, "threads: %d right\n", right[0] + right[1]);
+    } else if (step == "raw") {
+      termios raw{};
+      tcgetattr(STDIN_FILENO, &raw);
+      cfmakeraw(&raw);
+      tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+    } else if (step == "kept") {
+      termios now{}, raw{};
+      tcgetattr(STDIN_FILENO, &now);
+      raw = now;
+      cfmakeraw(&raw);
+      const bool kept = now.c_iflag == raw.c_iflag && now.c_oflag == raw.c_oflag &&
+                        now.c_lflag == raw.c_lflag && now.c_cflag == raw.c_cflag;
+      fprintf(stderr, kept ? "kept\r\n" : "changed\r\n");
 #endif
     } else if (step == "hold") {
       fputs("ready\n", stderr);

@@ -55,6 +55,7 @@ TEST(ConsoleBytes, EachFunctionWritesItsSequenceBeforeItReturns) {
       {{"size", "80", "1"}, "\x1b[8;1;80t"},
       {{"size", "0", "40"}, ""},
       {{"fullscreen"}, "\x1b[10;2t"},
+      {{"normvideo"}, "\x1b[0m"},
       // A terminal that cannot take control sequences gets none, and no query.
       {{"gotoxy", "1", "1", "clrscr", "getxy"}, "0 0\r\n", "dumb"},
       {{"setrgb", "3", "getxy"}, "0 0\r\n", ""},
@@ -134,6 +135,30 @@ TEST(ConsolePositionQuery, LateRepliesAreNotReadAsKeys) {
     EXPECT_EQ(pty.wait_exit(), 0);
     EXPECT_EQ(pty.since_last_match().substr(0, late.read.size() + 2), late.read + "\r\n");
   }
+}
+
+// A program of its own around the functions: its terminal settings are kept
+// across getxy, and two threads asking at once each get their own answer.
+TEST(ConsoleLibraryUser, KeepsTheCallersSettingsAndTakesTurnsAcrossThreads) {
+  const std::string reply = "\x1b[5;9R" + kAttributes;
+  {
+    PtySession pty({CONSOLE_PROBE, "getxy", "raw", "getxy", "kept"});
+    for (int query = 0; query < 2; ++query) {
+      ASSERT_TRUE(pty.wait_for(kQuery, 3000));
+      pty.send(reply);
+    }
+    ASSERT_TRUE(pty.wait_for("8 4\n"));
+    EXPECT_EQ(pty.wait_exit(), 0);
+    EXPECT_EQ(pty.since_last_match(), "kept\r\n");
+  }
+  PtySession pty({CONSOLE_PROBE, "threads", "100"});
+  for (int query = 0; query < 200; ++query) {
+    ASSERT_TRUE(pty.wait_for(kQuery, 3000)) << query;
+    pty.send(reply);
+  }
+  ASSERT_TRUE(pty.wait_for("threads: "));
+  EXPECT_EQ(pty.wait_exit(), 0);
+  EXPECT_EQ(pty.since_last_match(), "200 right\r\n");
 }
 
 // The terminal takes a resize later than it is asked for; the cursor can be

@@ -81,17 +81,19 @@ readme)
   ;;
 install)
   need tmux pkg-config
+  # The header's functions, by name.
+  sed -n 's/^[a-z][a-z ]*[ *]\([A-Za-z]*\)(.*);.*/\1/p' "$src/src/console/console.h" | sort >"$work/api"
   # The program carries the console functions, unused as they are.
   nm "$3/src/marking-system" >"$work/symbols"
-  for function in gotoxy SetCursorVisible getxy whereX whereY clrscr clreol setrgb \
-    SetScrnSize togglefullscreen; do
+  while read -r function; do
     grep -q " T $function\$" "$work/symbols" || fail "the program lacks $function"
-  done
+  done <"$work/api"
   cmake --install "$3" --prefix "$work/prefix" --strip >/dev/null  # as the README says
   readelf -S "$work/prefix/bin/marking-system" >"$work/sections"
   ! grep -q debug_info "$work/sections" || fail "not stripped"
   (cd "$work/prefix" && find . ! -type d | sed 's|/lib/[^/]*-linux-gnu/|/lib/|') >"$work/files"
   same_files "$work/files" ./bin/marking-system ./share/man/man1/marking-system.1 \
+    ./share/man/man3/marking-system-console.3 \
     ./share/doc/marking-system/README.md ./share/doc/marking-system/scores.txt \
     ./share/doc/marking-system/LICENSE ./share/doc/marking-system/examples/console_tour.cpp \
     ./include/marking-system/console.h ./lib/libmarking-system-console.a \
@@ -103,21 +105,55 @@ install)
   # Relocatable: no path of this machine in what is installed; moved, it still serves.
   ! grep -rlF -e "$src" -e "$3" -e "$work" "$work/prefix" || fail "a build path is installed"
   mv "$work/prefix" "$work/moved"
+  # The library exports the header's functions and nothing else.
+  nm -g --defined-only "$(find "$work/moved" -name '*.a')" | awk 'NF == 3 { print $3 }' | sort |
+    cmp -s "$work/api" - || fail "the library exports other names than the header's"
   consumer "$work/moved"
   [ "$(on_terminal "$work/consumer/round_trip")" = "7 3 7" ] || fail "find_package: $(cat "$work/results")"
+  cmake -S "$src/tests/package/consumer/c" -B "$work/consumer-c" -DCMAKE_PREFIX_PATH="$work/moved" \
+    >/dev/null
+  cmake --build "$work/consumer-c" >/dev/null || fail "find_package from C does not build"
+  [ "$(on_terminal "$work/consumer-c/round_trip_c")" = "7 3 7" ] || fail "find_package from C: $(cat "$work/results")"
   PKG_CONFIG_PATH=$(dirname "$(find "$work/moved" -name '*.pc')")
   export PKG_CONFIG_PATH
+  # shellcheck disable=SC2046 # pkg-config's words are separate arguments
+  cc -std=c99 -Wall -Wpedantic -Werror=strict-prototypes "$src/tests/package/consumer/c/round_trip.c" \
+    $(pkg-config --cflags --libs marking-system-console) -o "$work/c_by_pkg_config" ||
+    fail "cc with pkg-config does not build"
+  [ "$(on_terminal "$work/c_by_pkg_config")" = "7 3 7" ] || fail "cc, pkg-config: $(cat "$work/results")"
   cc -c "$src/tests/package/consumer/in_c.c" $(pkg-config --cflags marking-system-console) \
     -o "$work/in_c.o"
   c++ "$src/tests/package/consumer/round_trip.cpp" "$work/in_c.o" \
     $(pkg-config --cflags --libs marking-system-console) -o "$work/by_pkg_config"
   [ "$(on_terminal "$work/by_pkg_config")" = "7 3 7" ] || fail "pkg-config: $(cat "$work/results")"
+  if command -v clang++ >/dev/null && [ -e /usr/include/c++/v1/iostream ]; then
+    clang++ -stdlib=libc++ "$src/tests/package/consumer/round_trip.cpp" "$work/in_c.o" \
+      $(pkg-config --cflags --libs marking-system-console) -o "$work/by_libcxx" ||
+      fail "clang++ with libc++ does not build"
+    [ "$(on_terminal "$work/by_libcxx")" = "7 3 7" ] || fail "libc++: $(cat "$work/results")"
+  fi
   ;;
 manual)
   need mandoc man
   page=$src/doc/marking-system.1
-  lint=$(mandoc -Tlint "$page" 2>&1) || true
-  [ -z "$lint" ] || fail "mandoc -Tlint: $lint"
+  for each in "$page" "$src/doc/marking-system-console.3"; do
+    lint=$(mandoc -Tlint "$each" 2>&1) || true
+    [ -z "$lint" ] || fail "mandoc -Tlint: $lint"
+  done
+  # The library's SYNOPSIS, as C prototypes, agrees with the header.
+  awk '/^\.Sh SYNOPSIS/ { on = 1; next } /^\.Sh/ { on = 0 }
+       on && /^\.Ft / { sub(/^\.Ft /, ""); type = $0 }
+       on && /^\.Fn / {
+         n = split(substr($0, 5), words, "\"")
+         name = words[1]; sub(/ .*/, "", name)
+         args = n == 1 ? words[1] : ""; sub(/^[^ ]* */, "", args)
+         for (i = 2; i <= n; i += 2) args = args (args == "" ? "" : ", ") words[i]
+         print type " " name "(" args ");"
+       }' "$src/doc/marking-system-console.3" >"$work/synopsis.c"
+  grep -q '^int whereX(void);$' "$work/synopsis.c" || fail "no SYNOPSIS read: $(cat "$work/synopsis.c")"
+  cc -std=c99 -Wall -Werror -Werror=strict-prototypes -I"$src/src" -include console/console.h \
+    -fsyntax-only "$work/synopsis.c" ||
+    fail "the SYNOPSIS does not agree with the header: $(cat "$work/synopsis.c")"
   MANWIDTH=80 man -l "$page" 2>&1 >"$work/page"
   grep -q 'marking-system .* keep, grade and report' "$work/page" || fail "man -l did not render it"
   for section in SYNOPSIS DESCRIPTION FILES 'EXIT STATUS' EXAMPLES DIAGNOSTICS CAVEATS; do
@@ -161,7 +197,8 @@ deb)
     $cmake_files-config.cmake $cmake_files-config-version.cmake $cmake_files-targets.cmake \
     $cmake_files-targets-relwithdebinfo.cmake ./usr/share/doc/marking-system-dev/copyright \
     ./usr/share/doc/marking-system-dev/changelog.gz \
-    ./usr/share/doc/marking-system-dev/examples/console_tour.cpp
+    ./usr/share/doc/marking-system-dev/examples/console_tour.cpp \
+    ./usr/share/man/man3/marking-system-console.3.gz
   dpkg-deb -x "$deb" "$work/root"
   session "$work/root/usr/share/doc/marking-system/scores.txt" "$work/root/usr/bin/marking-system"
   ;;
