@@ -1,10 +1,19 @@
-# Read by cpack for each generator. The archives carry every component; the
-# .deb splits in two packages, each with Debian's own copyright file and
+# Read by cpack for each generator. Where SOURCE_DATE_EPOCH is unset, it is
+# the last commit's time, for the packages' times. The archives carry every
+# component; the .deb splits in two packages, each with Debian's own copyright file and
 # changelog (and, for the program, the compressed manual page) in place of
 # the licence and the plain manual page that every other install has:
 #   marking-system      the program, depending on the C library only
 #   marking-system-dev  the console functions' header, library, CMake and
 #                       pkg-config files, and the example
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+  execute_process(COMMAND git -C ${CPACK_MARKING_SOURCE_DIR} log -1 --format=%ct
+                  OUTPUT_VARIABLE last_commit OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  if(last_commit MATCHES "^[0-9]+$")
+    set(ENV{SOURCE_DATE_EPOCH} ${last_commit})
+  endif()
+endif()
+
 if(CPACK_GENERATOR STREQUAL "DEB")
   set(CPACK_DEB_COMPONENT_INSTALL ON)
   set(CPACK_COMPONENTS_ALL program documentation debian development debian_dev)

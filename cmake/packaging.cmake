@@ -86,6 +86,13 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # the libraries the binary links, from dpkg-shlibdeps
 # Each generator takes the components that fit it.
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_SOURCE_DIR}/cmake/cpack_components.cmake)
+# Packages built twice are the same, bit for bit: their times come from
+# SOURCE_DATE_EPOCH, or from the last commit, read where cpack runs; the
+# .deb takes it as it is, and the archives are written again in name order
+# with those times (CPack's archives keep directory order and build times).
+set(CPACK_MARKING_SOURCE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS ${CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS})
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/cmake/reproducible_archives.cmake)
 # A .deb where the dpkg tools are at hand, a .tar.gz everywhere.
 find_program(DPKG_DEB dpkg-deb)
 find_program(DPKG_SHLIBDEPS dpkg-shlibdeps)

@@ -7,6 +7,7 @@
 #   package_test.sh manual  SOURCE_DIR PROGRAM     the manual page, its messages the program's
 #   package_test.sh deb     SOURCE_DIR BUILD_DIR   the .deb
 #   package_test.sh zip     SOURCE_DIR BUILD_DIR   the Windows .zip, under Wine
+#   package_test.sh reproducible SOURCE_DIR        the release packages, built twice
 # Exits 77 (reported as skipped) where a tool it needs is missing.
 set -euo pipefail
 mode=$1 src=$2
@@ -219,6 +220,28 @@ zip)
   consumer "$dir" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64.cmake"
   [ "$(on_terminal "wine $work/consumer/round_trip.exe" | tr -d '\r')" = "7 3 7" ] ||
     fail "the Windows consumer: $(cat "$work/results")"
+  ;;
+reproducible)
+  need dpkg-deb dpkg-shlibdeps git
+  # Built twice from copies of the source in two places, under another umask,
+  # time zone and locale, with the release presets alone: the same packages.
+  release() {
+    mkdir -p "$1"
+    (cd "$src" && tar -cf - --exclude='./build*' .) | (cd "$1" && tar -xf -)
+    cd "$1"
+    cmake --preset default -DBUILD_TESTING=OFF >/dev/null
+    cpack --preset linux >/dev/null
+    if command -v x86_64-w64-mingw32-g++ >/dev/null; then
+      cmake --preset windows >/dev/null
+      cpack --preset windows >/dev/null
+    fi
+    sha256sum build/packages/*.* build-windows/packages/*.* 2>/dev/null
+  }
+  (umask 022 && TZ=UTC LC_ALL=C release "$work/one/src") >"$work/one.sums" || fail "first build"
+  (umask 002 && TZ=Asia/Tokyo LC_ALL=C.UTF-8 release "$work/two/a/longer/path/src") >"$work/two.sums" ||
+    fail "second build"
+  [ "$(wc -l <"$work/one.sums")" -ge 3 ] || fail "too few packages: $(cat "$work/one.sums")"
+  diff "$work/one.sums" "$work/two.sums" || fail "the packages differ between two builds"
   ;;
 *)
   fail "unknown mode $mode"
