@@ -8,13 +8,16 @@
 // whichever read comes next.
 //
 // Only this file's implementation changes terminal settings. The settings are
-// taken once the program holds the terminal in the foreground (started in the
-// background, it waits stopped until brought to the front, as a job that reads
-// would), so they are the user's and not those of a shell's line editor. They
-// come back at exit and on every signal whose default ends the program (the
-// signal then ends it as it would have); on a stop (Ctrl-Z, SIGTTIN, SIGTTOU)
-// they come back while the program is stopped, and whenever it is continued in
-// the foreground the mode in force is set again, whoever changed the settings
+// taken each time key mode is set, once the program holds the terminal in the
+// foreground (started in the background, it waits stopped until brought to
+// the front, as a job that reads would), so they are the user's and not those
+// of a shell's line editor. The program sets key mode once, at start; a call
+// of the console functions sets it for its own wait, so each call puts back
+// what it found, whatever mode its caller keeps. The settings come back at
+// exit and on every signal whose default ends the program (the signal then
+// ends it as it would have); on a stop (Ctrl-Z, SIGTTIN, SIGTTOU) they come
+// back while the program is stopped, and whenever it is continued in the
+// foreground the mode in force is set again, whoever changed the settings
 // meanwhile. From the background nothing is put back: the settings are then
 // the foreground job's, and trying would stop the program. A signal the
 // program was started ignoring, or that something else already handles, is
@@ -33,7 +36,7 @@ enum class TerminalMode {
 
 TerminalMode terminal_mode();
 // False when there is no terminal or it did not take the whole change; the
-// settings found at start-up are then back in force.
+// settings found are then back in force.
 bool terminal_set_mode(TerminalMode mode);
 
 // The editing keys and flags the terminal was set up with when it was found.
