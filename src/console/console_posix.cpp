@@ -185,24 +185,12 @@ size_t key_left = 0;  // bytes of the key read last, still to be given
 // the queue the position query also reads, so no key typed is lost to it.
 int key_byte(bool echo) {
   Turn turn;
-  while (key_left == 0) {
+  if (key_left == 0) {
     const TerminalMode before = terminal_mode();
-    const bool key_mode = terminal_set_mode(TerminalMode::kKeys);
-    const size_t length = terminal_next_key();
+    terminal_set_mode(TerminalMode::kKeys);
+    key_left = terminal_read_key(echo);
     terminal_set_mode(before);
-    if (length == 0) return EOF;
-    const std::string_view key = terminal_queued().substr(0, length);
-    if (length == 1) {
-      // Enter and the other bytes the terminal maps, as its settings say.
-      const int mapped = key_mode ? mapped_input(key[0] & 0xff, terminal_editing_keys()) : key[0];
-      terminal_take(1);
-      if (mapped < 0) continue;  // a CR the terminal ignores
-      const char byte = static_cast<char>(mapped);
-      if (echo && key_mode) terminal_echo_key(std::string_view(&byte, 1));
-      return mapped & 0xff;
-    }
-    if (echo && key_mode) terminal_echo_key(key);
-    key_left = length;
+    if (key_left == 0) return EOF;
   }
   const int byte = terminal_queued()[0] & 0xff;
   terminal_take(1);

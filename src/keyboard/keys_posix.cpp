@@ -27,23 +27,6 @@ bool ready_to_read() {
   return key_mode;
 }
 
-// The length of the whole key at the front of the queue, or 0 while it is
-// still to come; `gap_passed` as key_length takes it.
-size_t front_key(bool gap_passed) {
-  const std::string_view queued = terminal_queued();
-  return key_length(queued.data(), queued.size(), gap_passed);
-}
-
-// Reads more: without end when nothing is queued, else for the gap that ends
-// a key cut short. False at the end of input.
-bool read_more(bool* gap_passed) {
-  const bool empty = terminal_queued().empty();
-  const long got = terminal_fill(empty ? kWaitForever : kKeyGapMs);
-  if (got < 0 && empty) return false;
-  *gap_passed = got <= 0;
-  return true;
-}
-
 int script_error = 0;
 
 // Waits for standard input left non-blocking by an earlier program, as a
@@ -73,20 +56,20 @@ long terminal_line(char* buffer, long size) {
   static LineEditor editor(terminal_editing_keys());
   const bool echo = ready_to_read();
   std::string shown;
-  bool gap_passed = false;
   LineEditor::Result result = LineEditor::Result::kEditing;
   while (result == LineEditor::Result::kEditing) {
-    const size_t length = front_key(gap_passed);
-    if (length == 0) {
+    const std::string_view queued = terminal_queued();
+    if (key_length(queued.data(), queued.size(), false) == 0) {  // a read comes first
       if (echo) terminal_echo(shown);
       shown.clear();
-      if (read_more(&gap_passed)) continue;
+    }
+    const size_t length = terminal_next_key();
+    if (length == 0) {
       result = LineEditor::Result::kDone;  // a hang-up: what is typed so far, then the end
       break;
     }
     result = editor.key(terminal_queued().substr(0, length), &shown);
     terminal_take(length);
-    gap_passed = false;
   }
   if (echo) terminal_echo(shown);
   if (result == LineEditor::Result::kEnd) return 0;
@@ -113,22 +96,12 @@ long read_input(char* buffer, long size) {
 }
 
 int read_one_key(bool echo) {
-  const bool key_mode = ready_to_read();
-  for (;;) {
-    const size_t length = terminal_next_key();
-    if (length == 0) return EOF;
-    const std::string_view key = terminal_queued().substr(0, length);
-    int first = static_cast<unsigned char>(key[0]);
-    // Enter is a line feed where the terminal maps it so (ICRNL), as it was
-    // before key mode took the mapping over.
-    if (key_mode && length == 1) first = mapped_input(first, terminal_editing_keys());
-    if (first >= 0 && echo && key_mode) {
-      const char mapped = static_cast<char>(first);
-      terminal_echo_key(length == 1 ? std::string_view(&mapped, 1) : key);
-    }
-    terminal_take(length);
-    if (first >= 0) return first;  // else a CR the terminal ignores (IGNCR)
-  }
+  ready_to_read();
+  const size_t length = terminal_read_key(echo);
+  if (length == 0) return EOF;
+  const int first = static_cast<unsigned char>(terminal_queued()[0]);
+  terminal_take(length);
+  return first;
 }
 
 void discard_keys() { terminal_discard(); }

@@ -1,6 +1,5 @@
 #include "terminal/line_editor.h"
 
-#include <clocale>
 #include <cwchar>
 
 #include <locale.h>  // NOLINT(modernize-deprecated-headers): newlocale, uselocale
@@ -62,18 +61,20 @@ void LineEditor::show(std::string_view character, int width, std::string* echo) 
     column_ += width == kTab ? kTabWidth - column_ % kTabWidth : width;
 }
 
+// Columns a character's echo takes; kTab for a tab, whose columns depend on
+// where it stands.
+int LineEditor::width_of(std::string_view character) const {
+  const auto c = static_cast<unsigned char>(character[0]);
+  if (c == '\t') return kTab;
+  if (character.size() == 1 && is_control(c)) return keys_.echo_control ? 2 : 0;
+  // A printable byte, or one a terminal shows as a replacement character.
+  return character.size() > 1 ? display_width(character) : 1;
+}
+
 void LineEditor::add_character(std::string_view bytes) {
-  const auto c = static_cast<unsigned char>(bytes[0]);
-  int width = 1;  // a printable byte, or one a terminal shows as a replacement character
-  if (c == '\t')
-    width = kTab;
-  else if (bytes.size() == 1 && is_control(c))
-    width = keys_.echo_control ? 2 : 0;
-  else if (bytes.size() > 1)
-    width = display_width(bytes);
   if (characters_.empty()) start_column_ = column_;
   line_ += bytes;
-  characters_.push_back({bytes.size(), width});
+  characters_.push_back({bytes.size(), width_of(bytes)});
 }
 
 LineEditor::Result LineEditor::insert(std::string_view bytes, std::string* echo) {
@@ -137,7 +138,8 @@ size_t LineEditor::word_start() const {
 
 // The key shown, then the line again from the start of a new row.
 void LineEditor::reprint(int key, std::string* echo) {
-  show(std::string(1, static_cast<char>(key)), keys_.echo_control ? 2 : 0, echo);
+  const std::string shown(1, static_cast<char>(key));
+  show(shown, width_of(shown), echo);
   *echo += '\n';
   column_ = start_column_ = 0;
   size_t at = 0;
@@ -158,19 +160,18 @@ LineEditor::Result LineEditor::key(std::string_view key, std::string* echo) {
   const int c = mapped_input(static_cast<unsigned char>(key[0]), keys_);
   if (c < 0) return Result::kEditing;
   const std::string mapped(1, static_cast<char>(c));
-  const int width = keys_.echo_control ? 2 : 0;
   std::string* const shown = keys_.echo ? echo : nullptr;
   if (c == keys_.erase || c == keys_.word_erase || c == keys_.kill) {
     if (characters_.empty()) return Result::kEditing;
     if (c == keys_.erase && shown && !keys_.echo_erase) {
-      show(mapped, width, echo);  // the erase key shown instead of a rub-out
+      show(mapped, width_of(mapped), echo);  // the erase key shown instead of a rub-out
       rub_out(characters_.size() - 1, nullptr);
     } else if (c == keys_.erase) {
       rub_out(characters_.size() - 1, shown);
     } else if (c == keys_.word_erase) {
       rub_out(word_start(), shown);
     } else if (shown && !(keys_.echo_kill && keys_.echo_kill_erase && keys_.echo_erase)) {
-      show(mapped, width, echo);  // the kill key shown, and a new row where ECHOK asks
+      show(mapped, width_of(mapped), echo);  // the kill key shown, and a new row where ECHOK asks
       rub_out(0, nullptr);
       if (keys_.echo_kill) {
         *echo += '\n';
@@ -201,7 +202,7 @@ LineEditor::Result LineEditor::key(std::string_view key, std::string* echo) {
   if (c == keys_.end_of_file) return characters_.empty() ? Result::kEnd : Result::kDone;
   if (c == keys_.end_of_line || c == keys_.end_of_line2) {
     line_ += mapped;
-    if (keys_.echo) show(mapped, is_control(static_cast<unsigned char>(c)) ? width : 1, echo);
+    if (keys_.echo) show(mapped, width_of(mapped), echo);
     return Result::kDone;
   }
   return insert(mapped, echo);

@@ -65,6 +65,7 @@ class LineEditor {
 
   Result end_line(std::string_view ending, std::string* echo);
   Result insert(std::string_view bytes, std::string* echo);
+  int width_of(std::string_view character) const;
   void add_character(std::string_view bytes);
   void show(std::string_view character, int width, std::string* echo);
   int columns_before(size_t count) const;

@@ -262,6 +262,23 @@ void drop_late_replies(size_t read_from) {
   }
 }
 
+// One key as the terminal echoes it (terminal_read_key).
+void echo_key(std::string_view key) {
+  if (key.empty() || key[0] == '\x1b') return;
+  char shown[8];  // a key that is no escape sequence is at most 4 bytes
+  size_t size = 0;
+  for (size_t i = 0; i < key.size() && size + 2 <= sizeof shown; ++i) {
+    const auto c = static_cast<unsigned char>(key[i]);
+    if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7f) {
+      shown[size++] = '^';
+      shown[size++] = c == 0x7f ? '?' : static_cast<char>(c + 0x40);
+    } else {
+      shown[size++] = key[i];
+    }
+  }
+  terminal_echo(std::string_view(shown, size));
+}
+
 }  // namespace
 
 TerminalMode terminal_mode() { return current_mode; }
@@ -390,6 +407,23 @@ size_t terminal_next_key() {
   }
 }
 
+size_t terminal_read_key(bool echo) {
+  for (;;) {
+    const size_t length = terminal_next_key();
+    if (length == 0 || current_mode != TerminalMode::kKeys) return length;
+    if (length == 1) {
+      const int mapped = mapped_input(queue[head] & 0xff, terminal_editing_keys());
+      if (mapped < 0) {
+        terminal_take(1);
+        continue;
+      }
+      queue[head] = static_cast<char>(mapped);
+    }
+    if (echo) echo_key(std::string_view(queue + head, length));
+    return length;
+  }
+}
+
 void terminal_owe_reply(ReplyShape shape) {
   const long long until = monotonic_ms() + kReplyOwedForMs;
   for (size_t i = 0; i < owed_count; ++i)
@@ -414,20 +448,4 @@ void terminal_echo(std::string_view bytes) {
     if (n <= 0) return;
     bytes.remove_prefix(static_cast<size_t>(n));
   }
-}
-
-void terminal_echo_key(std::string_view key) {
-  if (key.empty() || key[0] == '\x1b') return;
-  char shown[8];  // a key that is no escape sequence is at most 4 bytes
-  size_t size = 0;
-  for (size_t i = 0; i < key.size() && size + 2 <= sizeof shown; ++i) {
-    const auto c = static_cast<unsigned char>(key[i]);
-    if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7f) {
-      shown[size++] = '^';
-      shown[size++] = c == 0x7f ? '?' : static_cast<char>(c + 0x40);
-    } else {
-      shown[size++] = key[i];
-    }
-  }
-  terminal_echo(std::string_view(shown, size));
 }

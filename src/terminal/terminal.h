@@ -62,6 +62,12 @@ void terminal_discard();
 // Waits for the whole key at the front of the queue, reading as needed, and
 // returns its length (key_length's); 0 at the end of input.
 size_t terminal_next_key();
+// The same for a key read on its own, as a menu reads it: in key mode a
+// one-byte key is mapped in place as the terminal's settings map it (Enter
+// a line feed under ICRNL; a CR dropped under IGNCR), and when asked the key
+// is echoed as the terminal echoes it: a control byte in caret notation
+// (^G), an escape sequence not at all, as it would move the cursor.
+size_t terminal_read_key(bool echo);
 
 // A reply the terminal still owes to a query that stopped waiting for it,
 // told by its shape. A key of that shape arriving within a few seconds is the
@@ -75,6 +81,3 @@ long long monotonic_ms();
 // Shows typed keys where the terminal's own echo would: on standard output
 // when that is a terminal, else on the terminal itself, in one write.
 void terminal_echo(std::string_view bytes);
-// Shows one key as the terminal echoes it: a control byte in caret notation
-// (^G), an escape sequence not at all, as it would move the cursor.
-void terminal_echo_key(std::string_view key);
