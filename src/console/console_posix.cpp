@@ -13,14 +13,16 @@
 //   DA        CSI c                asks what the terminal is, answered
 //                                  with CSI ? ... c
 //
-// Every function holds one lock while it runs, so that threads take turns:
-// a position query then gets its own reply, and sequences are not mixed.
-// The library needs only the C library at link time: no exceptions, and
-// nothing of the C++ runtime.
-#include <pthread.h>
+// Every function holds the terminal's turn while it runs, so that threads
+// take turns: a position query then gets its own reply, and sequences are
+// not mixed. A wait for a key lets the turn go meanwhile. The library needs
+// only the C library at link time: no exceptions, and nothing of the C++
+// runtime.
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -30,8 +32,10 @@
 
 #include "console/console.h"
 #include "internal.h"
+#include "terminal/input.h"
 #include "terminal/key_decoder.h"
-#include "terminal/terminal.h"
+#include "terminal/mode.h"
+#include "terminal/signals.h"
 
 #define CSI "\x1b["
 
@@ -45,20 +49,13 @@ constexpr char kShowCursor[] = CSI "?25h";
 constexpr char kHideCursor[] = CSI "?25l";
 constexpr char kToggleFullScreen[] = CSI "10;2t";
 constexpr char kDefaultColours[] = CSI "0m";
+constexpr char kDefaultShape[] = CSI "0 q";
 constexpr char kAskPosition[] = CSI "6n";
 constexpr char kAskAttributes[] = CSI "c";
 constexpr int kBlockShape = 2, kUnderlineShape = 4;  // steady cursor shapes
 constexpr int kReplyTimeoutMs = 500;
 
-pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
-
-// Holds the lock for as long as it lives.
-struct Turn {
-  Turn() { pthread_mutex_lock(&lock); }
-  ~Turn() { pthread_mutex_unlock(&lock); }
-  Turn(const Turn&) = delete;
-  Turn& operator=(const Turn&) = delete;
-};
+using Turn = TerminalTurn;
 
 bool starts_with(std::string_view text, std::string_view start) {
   return text.size() >= start.size() && memcmp(text.data(), start.data(), start.size()) == 0;
@@ -83,6 +80,71 @@ bool on_screen(int x, int y) {
 void emit(const char* sequence) {
   fputs(sequence, stdout);
   fflush(stdout);
+}
+
+// What the program changed of the cursor and the colours: put back as the
+// terminal had them on every way out, as the terminal's settings are, and
+// set again when the program comes back from a stop. Read in signal handlers.
+volatile sig_atomic_t shape_set = 0;  // the DECSCUSR number set, 0 if none
+volatile sig_atomic_t cursor_hidden = 0;
+volatile sig_atomic_t foreground_set = 0, background_set = 0;  // SGR numbers, 0 if none
+
+// A sequence built and written in a signal handler: no stdio, no allocation.
+struct HandlerText {
+  char text[64];
+  size_t size = 0;
+  void add(const char* part) {
+    while (*part && size < sizeof text) text[size++] = *part++;
+  }
+  void add_number(int n) {
+    char digits[12];
+    int count = 0;
+    do digits[count++] = static_cast<char>('0' + n % 10);
+    while ((n /= 10) > 0);
+    while (count > 0 && size < sizeof text) text[size++] = digits[--count];
+  }
+  void write_out() const {
+    for (size_t at = 0; at < size;) {
+      const ssize_t n = write(STDOUT_FILENO, text + at, size - at);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return;
+      at += static_cast<size_t>(n);
+    }
+  }
+};
+
+void put_back_cursor_and_colours() {
+  HandlerText back;
+  if (shape_set) back.add(kDefaultShape);
+  if (cursor_hidden) back.add(kShowCursor);
+  if (foreground_set) back.add(kDefaultColours);
+  back.write_out();
+}
+
+void set_cursor_and_colours_again() {
+  HandlerText again;
+  if (shape_set) {
+    again.add(CSI);
+    again.add_number(shape_set);
+    again.add(" q");
+  }
+  if (cursor_hidden) again.add(kHideCursor);
+  if (foreground_set) {
+    again.add(CSI);
+    again.add_number(foreground_set);
+    again.add(";");
+    again.add_number(background_set);
+    again.add("m");
+  }
+  again.write_out();
+}
+
+// From the first change on, what was changed is put back on every way out.
+void remember_to_put_back() {
+  static bool registered = false;
+  if (registered) return;
+  registered = true;
+  terminal_on_every_way_out(put_back_cursor_and_colours, set_cursor_and_colours_again);
 }
 
 // ANSI colour numbers run red 1, green 2, blue 4: the console's bits reversed.
@@ -181,15 +243,15 @@ void await_size(int width, int height) {
 size_t key_left = 0;  // bytes of the key read last, still to be given
 
 // One byte of the next key, as conio's getch gives an arrow byte by byte. The
-// key is read whole, in key mode (the caller's mode is put back after), from
-// the queue the position query also reads, so no key typed is lost to it.
+// key is read whole, in key mode (the caller's settings are put back after),
+// from the queue the position query also reads, so no key typed is lost to
+// it. Where key mode cannot be set, the key is read in the caller's mode.
 int key_byte(bool echo) {
   Turn turn;
   if (key_left == 0) {
-    const TerminalMode before = terminal_mode();
-    terminal_set_mode(TerminalMode::kKeys);
+    const bool held = terminal_hold_keys();
     key_left = terminal_read_key(echo);
-    terminal_set_mode(before);
+    if (held) terminal_release_keys();
     if (key_left == 0) return EOF;
   }
   const int byte = terminal_queued()[0] & 0xff;
@@ -215,8 +277,10 @@ void gotoxy(int x, int y) {
 void SetCursorVisible(int visible, int size) {
   Turn turn;
   if (!takes_sequences() || size < 1 || size > 100) return;
-  printf(CSI "%d q%s", size >= 50 ? kBlockShape : kUnderlineShape,
-         visible ? kShowCursor : kHideCursor);
+  remember_to_put_back();
+  shape_set = size >= 50 ? kBlockShape : kUnderlineShape;
+  cursor_hidden = !visible;
+  printf(CSI "%d q%s", static_cast<int>(shape_set), visible ? kShowCursor : kHideCursor);
   fflush(stdout);
 }
 
@@ -225,14 +289,13 @@ void getxy(int* x, int* y) {
   *x = *y = 0;
   if (!takes_sequences()) return;
   fflush(stdout);
-  const TerminalMode before = terminal_mode();
-  if (!terminal_set_mode(TerminalMode::kKeys)) return;  // the replies must not be echoed
+  if (!terminal_hold_keys()) return;  // the replies must not be echoed
   int row = 0, column = 0;
   if (ask_position(&row, &column)) {
     *x = column - 1;
     *y = row - 1;
   }
-  terminal_set_mode(before);
+  terminal_release_keys();
 }
 
 void clrscr(void) {
@@ -253,8 +316,10 @@ void setrgb(int preset) {
   if (!takes_sequences()) return;
   const int attribute = preset_attribute(preset);
   const int foreground = attribute & 0x0F, background = attribute >> 4;
-  printf(CSI "%d;%dm", (foreground & 8 ? 90 : 30) + ansi_colour(foreground),
-         (background & 8 ? 100 : 40) + ansi_colour(background));
+  remember_to_put_back();
+  foreground_set = (foreground & 8 ? 90 : 30) + ansi_colour(foreground);
+  background_set = (background & 8 ? 100 : 40) + ansi_colour(background);
+  printf(CSI "%d;%dm", static_cast<int>(foreground_set), static_cast<int>(background_set));
   fflush(stdout);
 }
 
@@ -275,7 +340,9 @@ void togglefullscreen(void) {
 
 void normvideo(void) {
   Turn turn;
-  if (takes_sequences()) emit(kDefaultColours);
+  if (!takes_sequences()) return;
+  foreground_set = background_set = 0;
+  emit(kDefaultColours);
 }
 
 int getkey(void) { return key_byte(false); }
@@ -285,10 +352,10 @@ int getkeye(void) { return key_byte(true); }
 int keyhit(void) {
   Turn turn;
   if (key_left > 0 || !terminal_queued().empty()) return 1;
-  // In the caller's mode the terminal may hold typed keys until Enter.
-  const TerminalMode before = terminal_mode();
-  terminal_set_mode(TerminalMode::kKeys);
+  // In the caller's mode the terminal may hold typed keys until Enter; where
+  // key mode cannot be set, it is looked at in that mode.
+  const bool held = terminal_hold_keys();
   terminal_fill(0);
-  terminal_set_mode(before);
+  if (held) terminal_release_keys();
   return terminal_queued().empty() ? 0 : 1;
 }

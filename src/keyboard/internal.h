@@ -1,5 +1,6 @@
 // What each platform supplies to keyboard.cpp: standard input's bytes, and
-// keys from the console or terminal when standard input is one.
+// keys from the console or terminal when standard input is one. Each
+// platform defines open_keyboard (keyboard.h) too.
 #pragma once
 
 // The prompt of the pause, worded as the Windows command processor words it.
@@ -7,8 +8,8 @@ constexpr char kPausePrompt[] = "Press any key to continue . . . ";
 
 bool stdin_is_interactive();  // a console or terminal, not a script
 
-// Readies the console or terminal for keys before anything is shown.
-void prepare_keys();
+// The prompt the row shows now, before the next read from the console.
+void prompt_shown(const char* prompt);
 
 // Why the last read of standard input failed (an errno value); 0 when it
 // only ended.

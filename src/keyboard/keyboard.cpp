@@ -16,28 +16,32 @@ LineInput& stdin_lines() {
 
 }  // namespace
 
-void open_keyboard() {
-  if (stdin_is_interactive()) prepare_keys();
-}
-
 int input_error() { return read_failure(); }
 
-int read_key() {
-  if (stdin_is_interactive()) return read_one_key(true);
+int read_key(const char* prompt) {
+  if (stdin_is_interactive()) {
+    prompt_shown(prompt);
+    return read_one_key(true);
+  }
   const int key = stdin_lines().take_byte();
   if (key != EOF) putchar(key);
   return key;
 }
 
-int read_mark(int* mark) { return stdin_lines().convert_mark(mark); }
+int read_mark(int* mark, const char* prompt) {
+  prompt_shown(prompt);
+  return stdin_lines().convert_mark(mark);
+}
 
-void discard_input() { stdin_lines().drop_held_line(); }
+unsigned long lines_taken() { return stdin_lines().lines_taken(); }
 
 std::string_view unread_text() { return stdin_lines().unread(); }
 
+void discard_input() { stdin_lines().drop_held_line(); }
+
 void discard_typed_ahead() {
   if (!stdin_is_interactive()) return;
-  stdin_lines().drop_read_ahead();
+  stdin_lines().drop_read_ahead();  // a line may hold more lines (Ctrl-V Ctrl-J)
   discard_keys();
 }
 

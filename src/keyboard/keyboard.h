@@ -11,22 +11,30 @@
 // the program's to edit, once.
 void open_keyboard();
 
+// Each read is told the prompt that the row shows before it, to show it again
+// when the program is continued after a stop (Ctrl-Z, then fg).
+
 // Reads one key without waiting for Enter and echoes it. Returns the key's
 // byte, or EOF when input has ended. A key that a terminal sends as several
 // bytes (an arrow, a function key, a non-ASCII character) is read whole and
 // returns a byte that no menu choice uses.
-int read_key();
+int read_key(const char* prompt);
 
 // Converts the next mark from line input as scanf("%d") does: 1 when a mark
 // was stored, 0 when the text there does not begin a number (the text stays
 // unread, so the next call fails too), EOF when input has ended.
-int read_mark(int* mark);
+int read_mark(int* mark, const char* prompt);
+
+// Lines of marks taken so far: a change tells that read_mark began a new one,
+// typed at the prompt it was given.
+unsigned long lines_taken();
+
+// The word where read_mark found no number, as it was typed (from the start
+// of a number read from the same word), up to white space.
+std::string_view unread_text();
 
 // Throws away what is held of a line typed earlier and not yet converted.
 void discard_input();
-
-// The text where read_mark last found no number: the rest of its line.
-std::string_view unread_text();
 
 // After a mistake at the keyboard: on a console or terminal, throws away
 // every key typed ahead and not yet read, so that the next key read is one

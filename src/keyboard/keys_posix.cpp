@@ -2,67 +2,62 @@
 // program reads every byte from the terminal's one queue and echoes it
 // itself, so what a key does never depends on when it was typed. A line of
 // marks is edited by the program, with the terminal's own editing keys.
-#include <sys/select.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <string>
+#include <cstring>
 #include <string_view>
 
 #include "internal.h"
+#include "keyboard/keyboard.h"
+#include "terminal/echo.h"
+#include "terminal/input.h"
 #include "terminal/key_decoder.h"
 #include "terminal/line_editor.h"
-#include "terminal/terminal.h"
+#include "terminal/mode.h"
 
 namespace {
 
-// Key mode first, then the prompt: a key pressed in answer to the prompt
-// cannot arrive while the terminal would still echo it itself. Where key mode
-// cannot be set, the terminal edits and echoes, and the program does not.
-bool ready_to_read() {
-  const bool key_mode = terminal_set_mode(TerminalMode::kKeys);
-  fflush(stdout);
-  return key_mode;
-}
-
 int script_error = 0;
+const char* prompt_now = "";
+LineEditor* line_now = nullptr;  // while a line is being typed
 
-// Waits for standard input left non-blocking by an earlier program, as a
-// blocking read would.
-bool wait_for_script() {
-  fd_set readable;
-  FD_ZERO(&readable);
-  FD_SET(STDIN_FILENO, &readable);
-  return select(STDIN_FILENO + 1, &readable, nullptr, nullptr, nullptr) >= 0 || errno == EINTR;
+LineEditor& line_editor() {
+  static LineEditor editor(terminal_editing_keys());
+  return editor;
 }
 
-long script_read(char* buffer, long size) {
-  for (;;) {
-    const ssize_t n = read(STDIN_FILENO, buffer, static_cast<size_t>(size));
-    if (n >= 0) return n;
-    if (errno == EINTR) continue;
-    if ((errno == EAGAIN || errno == EWOULDBLOCK) && wait_for_script()) continue;
-    script_error = errno;
-    return n;
-  }
+// Back from a stop, the screen shows the shell's words last: what the program
+// waits at is shown again on a row of its own, the line typed so far too.
+void show_again() {
+  if (!isatty(STDOUT_FILENO)) return;
+  Echo again(terminal_echo);
+  again.add('\r');
+  again.add(prompt_now);
+  if (line_now) line_now->show_again(&again);
+  again.flush();
 }
+
+// Key mode is held from the start. Where it could not be set (started in the
+// background with SIGTTIN ignored, say) the terminal edits and echoes, the
+// program does not, and each read tries again.
+bool in_key_mode() { return terminal_in_key_mode() || terminal_hold_keys(); }
+
+void show_nothing(std::string_view /*bytes*/) {}
 
 // One line of marks: each key queued is edited in, whenever it was typed,
 // and what is queued after the line stays for the next read. The echo of all
 // the keys that came in one read is shown in one write.
 long terminal_line(char* buffer, long size) {
-  static LineEditor editor(terminal_editing_keys());
-  const bool echo = ready_to_read();
-  std::string shown;
+  TerminalTurn turn;
+  LineEditor& editor = line_editor();
+  Echo shown(in_key_mode() ? terminal_echo : show_nothing);
+  line_now = &editor;
   LineEditor::Result result = LineEditor::Result::kEditing;
   while (result == LineEditor::Result::kEditing) {
     const std::string_view queued = terminal_queued();
-    if (key_length(queued.data(), queued.size(), false) == 0) {  // a read comes first
-      if (echo) terminal_echo(shown);
-      shown.clear();
-    }
+    if (key_length(queued.data(), queued.size(), false) == 0) shown.flush();  // a read comes first
     const size_t length = terminal_next_key();
     if (length == 0) {
       result = LineEditor::Result::kDone;  // a hang-up: what is typed so far, then the end
@@ -71,32 +66,46 @@ long terminal_line(char* buffer, long size) {
     result = editor.key(terminal_queued().substr(0, length), &shown);
     terminal_take(length);
   }
-  if (echo) terminal_echo(shown);
+  shown.flush();
+  line_now = nullptr;
   if (result == LineEditor::Result::kEnd) return 0;
-  const std::string line = editor.take();
-  const size_t count = std::min(line.size(), static_cast<size_t>(size));
-  std::copy_n(line.data(), count, buffer);
+  const std::string_view line = editor.take();
+  const size_t count =
+      line.size() < static_cast<size_t>(size) ? line.size() : static_cast<size_t>(size);
+  memcpy(buffer, line.data(), count);
   return static_cast<long>(count);
 }
 
 }  // namespace
+
+void open_keyboard() {
+  if (!stdin_is_interactive()) return;
+  TerminalTurn turn;
+  in_key_mode();  // where it cannot be set, the terminal's own editing serves
+  terminal_when_continued(show_again);
+}
 
 bool stdin_is_interactive() {
   static const bool tty = isatty(STDIN_FILENO) != 0;
   return tty;
 }
 
-void prepare_keys() { terminal_set_mode(TerminalMode::kKeys); }
+void prompt_shown(const char* prompt) { prompt_now = prompt; }
 
 int read_failure() { return stdin_is_interactive() ? terminal_read_error() : script_error; }
 
 long read_input(char* buffer, long size) {
   fflush(stdout);  // everything written so far is seen before any wait
-  return stdin_is_interactive() ? terminal_line(buffer, size) : script_read(buffer, size);
+  if (stdin_is_interactive()) return terminal_line(buffer, size);
+  const long n = read_waiting(STDIN_FILENO, buffer, static_cast<size_t>(size));
+  if (n < 0) script_error = errno;
+  return n;
 }
 
 int read_one_key(bool echo) {
-  ready_to_read();
+  fflush(stdout);
+  TerminalTurn turn;
+  in_key_mode();
   const size_t length = terminal_read_key(echo);
   if (length == 0) return EOF;
   const int first = static_cast<unsigned char>(terminal_queued()[0]);
@@ -104,10 +113,14 @@ int read_one_key(bool echo) {
   return first;
 }
 
-void discard_keys() { terminal_discard(); }
+void discard_keys() {
+  TerminalTurn turn;
+  terminal_discard();
+}
 
 void pause_for_key() {
   fputs(kPausePrompt, stdout);
+  prompt_shown(kPausePrompt);
   read_one_key(false);
   putchar('\n');
 }

@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "internal.h"
+#include "keyboard/keyboard.h"
 
 bool stdin_is_interactive() {
   static const bool console = [] {
@@ -27,7 +28,10 @@ int read_error = 0;
 }
 
 // The console needs nothing: _getch reads keys as they come.
-void prepare_keys() {}
+void open_keyboard() {}
+
+// The console keeps what was shown: there is no stop to come back from.
+void prompt_shown(const char* /*prompt*/) {}
 
 int read_failure() { return read_error; }
 

@@ -1,81 +1,110 @@
 #include "keyboard/line_input.h"
 
-#include <algorithm>
 #include <cctype>
-#include <climits>
 #include <cstdio>
+#include <cstring>
 
-namespace {
-constexpr long kChunk = 4096;  // what stdio reads at a time
-}
+#include "keyboard/mark_number.h"
 
-LineInput::LineInput(Reader reader, bool line_per_read)
-    : reader_(reader), pending_(kChunk), line_per_read_(line_per_read) {}
-
-bool LineInput::refill() {
-  pending_pos_ = pending_end_ = 0;
-  const long n = ended_ ? 0 : reader_(pending_.data(), kChunk);
+// Reads more onto the end of the buffer, keeping the held line's word from
+// its start (a word longer than the buffer loses its start). False at the
+// end of input or on an error, which holds until the held line is dropped.
+bool LineInput::fill() {
+  if (ended_) return false;
+  size_t keep = holding_ && word_ < pos_ ? word_ : pos_;
+  if (keep == 0 && end_ == sizeof buffer_) keep = word_ = pos_;
+  memmove(buffer_, buffer_ + keep, end_ - keep);
+  end_ -= keep;
+  pos_ -= keep;
+  word_ = word_ > keep ? word_ - keep : 0;
+  const long n = reader_(buffer_ + end_, static_cast<long>(sizeof buffer_ - end_));
   if (n <= 0) {
-    ended_ = true;  // an error ends input as the end does
+    ended_ = true;
     return false;
   }
-  pending_end_ = static_cast<size_t>(n);
+  end_ += static_cast<size_t>(n);
   return true;
 }
 
-int LineInput::take_byte() {
-  if (pending_pos_ == pending_end_ && !refill()) return EOF;
-  return static_cast<unsigned char>(pending_[pending_pos_++]);
+// Begins a line where none is held. False at the end of input.
+bool LineInput::hold_line() {
+  if (holding_) return true;
+  if (pos_ == end_ && !fill()) return false;
+  holding_ = true;
+  ++lines_;
+  return true;
 }
 
-// Takes the next line, of any length, up to and including its line feed (or
-// the end of its read) or the last bytes before the end of input.
-bool LineInput::take_line() {
-  held_.clear();
-  held_pos_ = 0;
-  for (;;) {
-    if (pending_pos_ == pending_end_ && !refill()) return !held_.empty();
-    const auto begin = pending_.begin() + static_cast<long>(pending_pos_);
-    const auto end = pending_.begin() + static_cast<long>(pending_end_);
-    auto stop = std::find(begin, end, '\n');
-    const bool whole = stop != end;
-    if (whole) ++stop;
-    held_.append(begin, stop);
-    pending_pos_ = static_cast<size_t>(stop - pending_.begin());
-    if (whole || line_per_read_) return true;
-  }
+// The byte `ahead` bytes past the next one, in the held line; -1 where the
+// line or the input ends first. A terminal's line ends with its read.
+int LineInput::peek(size_t ahead) {
+  if (!holding_) return -1;
+  while (pos_ + ahead >= end_)
+    if (line_per_read_ || !fill()) return -1;
+  return static_cast<unsigned char>(buffer_[pos_ + ahead]);
+}
+
+void LineInput::advance() {
+  const char c = buffer_[pos_++];
+  if (c == '\n' || (line_per_read_ && pos_ == end_)) holding_ = false;
+}
+
+void LineInput::skip_held_line() {
+  while (peek(0) >= 0) advance();
+  holding_ = false;
+}
+
+int LineInput::take_byte() {
+  skip_held_line();
+  if (pos_ == end_ && !fill()) return EOF;
+  return static_cast<unsigned char>(buffer_[pos_++]);
 }
 
 void LineInput::drop_held_line() {
-  held_pos_ = held_.size();
+  skip_held_line();
   ended_ = false;
 }
 
 void LineInput::drop_read_ahead() {
   drop_held_line();
-  pending_pos_ = pending_end_ = 0;
+  pos_ = end_;
 }
 
 int LineInput::convert_mark(int* mark) {
-  for (;;) {
-    while (held_pos_ < held_.size() && isspace(static_cast<unsigned char>(held_[held_pos_])))
-      ++held_pos_;
-    if (held_pos_ < held_.size()) break;
-    if (!take_line()) return EOF;
+  bool new_word = !holding_;
+  for (;;) {  // white space, across lines
+    if (!hold_line()) return EOF;
+    const int c = peek(0);
+    if (c >= 0 && !isspace(c)) break;
+    if (c >= 0)
+      advance();
+    else
+      holding_ = false;  // a line cut short by the end of input
+    new_word = true;
   }
-  size_t pos = held_pos_;
-  const bool negative = held_[pos] == '-';
-  if (held_[pos] == '+' || held_[pos] == '-') ++pos;
-
-  const size_t digits = pos;
-  constexpr long long kLimit = INT_MAX + 1LL;  // enough to saturate either sign
-  long long value = 0;
-  for (; pos < held_.size() && isdigit(static_cast<unsigned char>(held_[pos])); ++pos)
-    value = std::min(value * 10 + (held_[pos] - '0'), kLimit);
-  if (pos == digits) return 0;  // not a number: it stays where it is, sign included
-
-  held_pos_ = pos;
-  if (negative) value = -value;
-  *mark = static_cast<int>(std::min<long long>(value, INT_MAX));
+  if (new_word) word_ = pos_;
+  const int first = peek(0);
+  const bool negative = first == '-';
+  const size_t sign = first == '+' || first == '-' ? 1 : 0;
+  int c = peek(sign);
+  if (c < 0 || !isdigit(c)) return 0;  // not a number: it stays where it is, sign included
+  if (sign) advance();
+  long long magnitude = 0;
+  for (; c >= 0 && isdigit(c); c = peek(0)) {
+    magnitude = add_digit(magnitude, c - '0', 10);
+    advance();
+  }
+  *mark = mark_of(magnitude, negative);
   return 1;
+}
+
+std::string_view LineInput::unread() {
+  if (!holding_) return {};
+  size_t more = 0;
+  while (more < kMostUnread) {
+    const int c = peek(more);
+    if (c < 0 || isspace(c)) break;
+    ++more;
+  }
+  return std::string_view(buffer_ + pos_, more);
 }

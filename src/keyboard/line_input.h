@@ -1,16 +1,15 @@
-// Standard input taken the way a terminal in line mode delivers it.
+// Standard input taken the way scanf takes it from a terminal in line mode.
 #pragma once
 
-#include <string>
+#include <cstddef>
 #include <string_view>
-#include <vector>
 
-// Marks are converted from the line taken last; a new line is taken only when
-// that one is used up. Bytes read ahead but not yet taken belong to no line:
-// keys are taken from them one byte at a time, and dropping the held line
-// never touches them. The end of input, once met, holds until the held line
-// is dropped: on a terminal, Ctrl-D ends the whole entry of marks, and the
-// next menu may read again.
+// Marks are converted as scanf("%d") converts them: white space, line ends
+// included, then a number. The line a conversion stops in is held: a key
+// taken meanwhile comes after it, and dropping it throws away the rest of
+// it. The end of input, once met, holds until the held line is dropped: on a
+// terminal, Ctrl-D ends the whole entry of marks, and the next menu may read
+// again. Lines of any length are read through a fixed buffer.
 class LineInput {
  public:
   // Reads up to size bytes: the count, 0 at the end of input, or -1 on error.
@@ -19,25 +18,33 @@ class LineInput {
   // A terminal hands over one line a read, ended by Enter, by its end-of-line
   // key (stty eol) or by Ctrl-D part way: with `line_per_read`, a read ends a
   // line wherever it ends. Otherwise a line runs to its line feed.
-  LineInput(Reader reader, bool line_per_read);
+  LineInput(Reader reader, bool line_per_read) : reader_(reader), line_per_read_(line_per_read) {}
 
-  int take_byte();              // the next byte not yet taken, or EOF
+  int take_byte();              // the next byte after the held line, or EOF
   int convert_mark(int* mark);  // as scanf("%d"): 1, 0 or EOF
   void drop_held_line();        // and forget an end of input met so far
   void drop_read_ahead();       // the held line and every byte read after it
-  // The held line from where convert_mark stopped: the text it could not read.
-  std::string_view unread() const { return std::string_view(held_).substr(held_pos_); }
+  // The word that convert_mark stopped in, as it was typed: from its start
+  // (a mark read from its first digits, say) up to white space, at most
+  // kMostUnread bytes.
+  std::string_view unread();
+  static constexpr size_t kMostUnread = 32;
+  // Lines taken so far: a change tells that a conversion began a new line.
+  unsigned long lines_taken() const { return lines_; }
 
  private:
-  bool take_line();
-  bool refill();
+  bool fill();
+  bool hold_line();
+  int peek(size_t ahead);
+  void advance();
+  void skip_held_line();
 
   Reader reader_;
-  std::string held_;  // the line taken last
-  size_t held_pos_ = 0;
-  std::vector<char> pending_;  // read ahead, not yet taken
-  size_t pending_pos_ = 0;
-  size_t pending_end_ = 0;
-  bool ended_ = false;
   bool line_per_read_;
+  char buffer_[4096] = {};
+  size_t pos_ = 0, end_ = 0;  // read, not yet taken
+  size_t word_ = 0;           // where the word being converted begins
+  bool holding_ = false;      // the bytes from pos_ on are of a held line
+  bool ended_ = false;
+  unsigned long lines_ = 0;
 };

@@ -18,9 +18,8 @@ int main(int argc, char** argv) {
     puts("(4) statistics       ");
     puts("(5) histogram        ");
     puts("(Q) quit             ");
-    fputs("Q: option  ", stdout);
 
-    const char key = menuKey();
+    const char key = menuKey("Q: option  ");
     if (key == 'Q') return exit_status();
     switch (key) {
       case '1': inputMenu(); break;

@@ -30,6 +30,6 @@ void histogram();
 // Shared by both menus: the submenu's three choices, which the main menu previews.
 extern const char* const inputChoices[3];
 
-// Discards held line input, reads one key (echoed), writes two line feeds and
-// returns the key in upper case. The end of input reads as Q.
-char menuKey();
+// Writes the prompt, discards held line input, reads one key (echoed), writes
+// two line feeds and returns the key in upper case. The end of input reads as Q.
+char menuKey(const char* prompt);

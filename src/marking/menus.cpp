@@ -10,11 +10,12 @@ const char* const inputChoices[3] = {
     "\t(f) from file       ",
 };
 
-char menuKey() {
+char menuKey(const char* prompt) {
+  fputs(prompt, stdout);
   // Whatever an earlier keyboard entry left on the line is thrown away here,
   // so the next entry starts afresh.
   discard_input();
-  const int key = read_key();
+  const int key = read_key(prompt);
   puts("\n");
   return key == EOF ? 'Q' : static_cast<char>(toupper(key));
 }
@@ -23,9 +24,8 @@ void inputMenu() {
   puts("\t<< Input Scores >>  ");
   for (const char* choice : inputChoices) puts(choice);
   puts("\t(q) quit/exit       ");
-  fputs("\tQ: option  ", stdout);
 
-  const char key = menuKey();
+  const char key = menuKey("\tQ: option  ");
   if (key == 'Q') return;
   switch (key) {
     case 'R': random_scores(); break;

@@ -1,14 +1,14 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <string>
+#include <string_view>
 
 #include "keyboard/keyboard.h"
+#include "keyboard/mark_number.h"
 #include "marking/marking.h"
 
 void random_scores() {
@@ -38,15 +38,15 @@ struct ScoresFile {
     ungetc(c, file);
   }
   // Up to `size` characters, stopping after a line feed, as fgets reads them.
-  std::string field(size_t size) {
-    std::string text;
-    while (text.size() < size) {
+  std::string_view field(char* text, size_t size) {
+    size_t length = 0;
+    while (length < size) {
       const int c = get();
       if (c == EOF) break;
-      text += static_cast<char>(c);
+      text[length++] = static_cast<char>(c);
       if (c == '\n') break;
     }
-    return text;
+    return std::string_view(text, length);
   }
 };
 
@@ -80,18 +80,15 @@ bool read_file_mark(ScoresFile& in, int* mark, char* sign) {
       c = in.get();
     }
   }
-  constexpr long long kLimit = INT_MAX + 1LL;  // enough to saturate either sign
-  long long value = 0;
+  long long magnitude = 0;
   for (int d = digit_value(c, base); d >= 0; d = digit_value(c, base)) {
     any_digit = true;
-    value = value * base + d;
-    if (value > kLimit) value = kLimit;
+    magnitude = add_digit(magnitude, d, base);
     c = in.get();
   }
   in.unget(c);
   if (!any_digit) return false;
-  if (negative) value = -value;
-  *mark = static_cast<int>(value > INT_MAX ? INT_MAX : value);
+  *mark = mark_of(magnitude, negative);
   return true;
 }
 
@@ -101,31 +98,34 @@ void report_unreadable() {
   fprintf(stderr, "scores.txt: %s\n", strerror(reason));
 }
 
-// What stands where a mark was expected: up to the next white space, at most
-// 20 bytes, control bytes escaped so that the message stays one line.
-std::string shown_text(const std::string& text) {
+// What stands where a mark was expected, quoted: up to the next white space,
+// at most 20 bytes, control bytes escaped so that the message stays one line.
+struct ShownText {
+  char text[2 + 20 * 4 + 1];
+};
+ShownText shown_text(std::string_view text) {
   constexpr size_t kMostShown = 20;
-  std::string shown = "\"";
+  ShownText shown{};
+  size_t size = 0;
+  shown.text[size++] = '"';
   for (size_t i = 0; i < text.size() && i < kMostShown && !isspace(text[i] & 0xff); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
     if (c < 0x20 || c == 0x7f) {
-      char escaped[8];
-      snprintf(escaped, sizeof escaped, "\\x%02x", c);
-      shown += escaped;
+      size += static_cast<size_t>(snprintf(shown.text + size, 5, "\\x%02x", c));
     } else {
-      if (c == '"' || c == '\\') shown += '\\';
-      shown += static_cast<char>(c);
+      if (c == '"' || c == '\\') shown.text[size++] = '\\';
+      shown.text[size++] = static_cast<char>(c);
     }
   }
-  return shown + "\"";
+  shown.text[size] = '"';
+  return shown;
 }
 
 // Said where the entry stops. What was typed ahead is thrown away, so that a
 // paste's later lines do not go on as menu keys.
 void report_typed_mistake(int student) {
   fflush(stdout);
-  fprintf(stderr, "Student%02i: not a mark: %s\n", student,
-          shown_text(std::string(unread_text())).c_str());
+  fprintf(stderr, "Student%02i: not a mark: %s\n", student, shown_text(unread_text()).text);
   discard_typed_ahead();
 }
 
@@ -140,13 +140,13 @@ void report_short_file(int records) {
             records == 1 ? "" : "s", records + 1, kStudents);
 }
 
-void report_not_a_mark(int line, const std::string& text) {
+void report_not_a_mark(int line, std::string_view text) {
   fflush(stdout);
   fprintf(stderr, "scores.txt:%d: not a mark: %s\n", line,
-          text.empty() ? "end of file" : shown_text(text).c_str());
+          text.empty() ? "end of file" : shown_text(text).text);
 }
 
-bool blank(const std::string& text) {
+bool blank(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return isspace(c & 0xff); });
 }
 
@@ -156,11 +156,13 @@ void input_score() {
   puts("\nQ: Enter scores(Chi,Eng,Math)");
   bool stopped = false;
   for (int i = 1; i <= kStudents; ++i) {
-    printf("\tStudent%02i:\t", i);
+    char prompt[24];
+    snprintf(prompt, sizeof prompt, "\tStudent%02i:\t", i);
+    fputs(prompt, stdout);
     // A failed conversion stores nothing, so the mark keeps its earlier
     // value; after text that is not a number, so do all the marks after it.
     for (int& mark : score[i - 1])
-      if (!stopped && read_mark(&mark) == 0) {
+      if (!stopped && read_mark(&mark, prompt) == 0) {
         stopped = true;
         report_typed_mistake(i);
       }
@@ -177,7 +179,8 @@ void scoreFromFile() {
   int records = 0;
   // One record per row; records after the fifth have no row and are not read.
   for (int row = 0; row < kStudents && !feof(file); ++row) {
-    const std::string label = in.field(22);
+    char label_text[100], rest_text[100];  // read and thrown away
+    const std::string_view label = in.field(label_text, 22);
     if (ferror(file)) {
       report_unreadable();
       records = kStudents;  // said already
@@ -190,12 +193,16 @@ void scoreFromFile() {
     char sign = 0;
     while (read < kSubjects && read_file_mark(in, &score[row][read], &sign)) ++read;
     const int line = in.line;
-    const std::string rest = in.field(99);  // the rest of the line is dropped
+    const std::string_view rest = in.field(rest_text, 99);  // the rest of the line is dropped
     // A blank line at the end of the file is no record, nor one cut short.
     const bool a_record = read > 0 || !blank(label) || !rest.empty() || sign;
     if (a_record) ++records;
     if (read < kSubjects) {
-      const std::string there = (sign ? std::string(1, sign) : "") + rest;
+      // What stands there: a sign read on its own, and the rest of the line.
+      char there_text[1 + sizeof rest_text];
+      there_text[0] = sign;
+      memcpy(there_text + 1, rest.data(), rest.size());
+      const std::string_view there(there_text + (sign ? 0 : 1), rest.size() + (sign ? 1 : 0));
       if (!there.empty())
         report_not_a_mark(line, there);
       else if (a_record)

@@ -1,15 +1,18 @@
 #include "terminal/line_editor.h"
 
+#include <cstring>
 #include <cwchar>
 
 #include <locale.h>  // NOLINT(modernize-deprecated-headers): newlocale, uselocale
+#if __has_include(<xlocale.h>)
+#include <xlocale.h>  // where macOS declares them
+#endif
 
 namespace {
 
 constexpr char kEscape = '\x1b', kBell = '\a';
 constexpr int kTabWidth = 8;
 
-bool is_control(unsigned char c) { return (c < 0x20 && c != '\t') || c == 0x7f; }
 bool is_continuation(unsigned char c) { return (c & 0xc0) == 0x80; }
 // A word's characters, told by their first byte: letters, digits and _, and
 // every character beyond ASCII, which the kernel mostly counts as letters
@@ -46,15 +49,14 @@ bool one_utf8_character(std::string_view bytes) {
 
 // Echoes one character as the terminal would: a control byte in caret
 // notation where ECHOCTL asks for it, else as it is.
-void LineEditor::show(std::string_view character, int width, std::string* echo) {
+void LineEditor::show(std::string_view character, int width, Echo* echo) {
   const auto c = static_cast<unsigned char>(character[0]);
   if (character.size() == 1 && is_control(c) && keys_.echo_control) {
-    *echo += '^';
-    *echo += c == 0x7f ? '?' : static_cast<char>(c + 0x40);
+    echo->add_caret(c);
     column_ += 2;
     return;
   }
-  *echo += character;
+  echo->add(character);
   if (c == '\n')
     column_ = 0;
   else
@@ -71,25 +73,25 @@ int LineEditor::width_of(std::string_view character) const {
   return character.size() > 1 ? display_width(character) : 1;
 }
 
-void LineEditor::add_character(std::string_view bytes) {
-  if (characters_.empty()) start_column_ = column_;
-  line_ += bytes;
-  characters_.push_back({bytes.size(), width_of(bytes)});
-}
-
-LineEditor::Result LineEditor::insert(std::string_view bytes, std::string* echo) {
-  if (line_.size() + bytes.size() > kMaxLine) {
-    *echo += kBell;  // full: the key is dropped, as the kernel drops it
+LineEditor::Result LineEditor::insert(std::string_view bytes, Echo* echo) {
+  if (size_ + bytes.size() > kMaxLine) {
+    echo->add(kBell);  // full: the key is dropped, as the kernel drops it
     return Result::kEditing;
   }
+  if (keys_.echo) finish_erasing(echo);
   // A UTF-8 character is one character; anything else (an escape sequence
   // typed after Ctrl-V, bytes where the terminal is not set up for UTF-8) one
   // per byte, as the kernel counts them.
   const bool whole = keys_.utf8 && one_utf8_character(bytes);
   for (size_t at = 0; at < bytes.size(); at += whole ? bytes.size() : 1) {
     const std::string_view character = bytes.substr(at, whole ? bytes.size() : 1);
-    add_character(character);
-    if (keys_.echo) show(character, characters_.back().width, echo);
+    if (count_ == 0) start_column_ = column_;
+    memcpy(line_ + size_, character.data(), character.size());
+    size_ += character.size();
+    const int width = width_of(character);
+    characters_[count_++] = {static_cast<unsigned char>(character.size()),
+                             static_cast<short>(width)};
+    if (keys_.echo) show(character, width, echo);
   }
   return Result::kEditing;
 }
@@ -106,24 +108,45 @@ int LineEditor::columns_before(size_t count) const {
 // Rubs out the characters from index `from` on, last first, each by the
 // columns it took: a tab by moving back, as the kernel does. Nothing is shown
 // when `echo` is null.
-void LineEditor::rub_out(size_t from, std::string* echo) {
-  size_t bytes = line_.size();
-  for (size_t i = characters_.size(); i > from; --i) {
+void LineEditor::rub_out(size_t from, Echo* echo) {
+  for (size_t i = count_; i > from; --i) {
     const Character& character = characters_[i - 1];
-    bytes -= character.size;
+    size_ -= character.size;
     if (!echo) continue;
     const bool tab = character.width == kTab;
     int width = tab ? columns_before(i) - columns_before(i - 1) : character.width;
-    for (column_ -= width; width > 0; --width) *echo += tab ? "\b" : "\b \b";
+    for (column_ -= width; width > 0; --width) echo->add(tab ? "\b" : "\b \b");
   }
-  line_.resize(bytes);
-  characters_.resize(from);
+  count_ = from;
+}
+
+// Under ECHOPRT: the characters from index `from` on, last first, shown
+// after a \ that begins the erasing; a / ends it.
+void LineEditor::print_erased(size_t from, Echo* echo) {
+  if (!erasing_) {
+    echo->add('\\');
+    ++column_;
+    erasing_ = true;
+  }
+  for (size_t i = count_; i > from; --i) {
+    const Character& character = characters_[i - 1];
+    size_ -= character.size;
+    show(std::string_view(line_ + size_, character.size), character.width, echo);
+  }
+  count_ = from;
+}
+
+void LineEditor::finish_erasing(Echo* echo) {
+  if (!erasing_) return;
+  echo->add('/');
+  ++column_;
+  erasing_ = false;
 }
 
 // Trailing non-word characters, then the word before them.
 size_t LineEditor::word_start() const {
-  size_t start = characters_.size();
-  size_t end = line_.size();
+  size_t start = count_;
+  size_t end = size_;
   bool seen_word = false;
   while (start > 0) {
     const size_t begins = end - characters_[start - 1].size;
@@ -136,20 +159,17 @@ size_t LineEditor::word_start() const {
   return start;
 }
 
-// The key shown, then the line again from the start of a new row.
-void LineEditor::reprint(int key, std::string* echo) {
-  const std::string shown(1, static_cast<char>(key));
-  show(shown, width_of(shown), echo);
-  *echo += '\n';
+void LineEditor::show_again(Echo* echo) {
   column_ = start_column_ = 0;
+  if (!keys_.echo) return;
   size_t at = 0;
-  for (const Character& character : characters_) {
-    show(std::string_view(line_).substr(at, character.size), character.width, echo);
-    at += character.size;
+  for (size_t i = 0; i < count_; ++i) {
+    show(std::string_view(line_ + at, characters_[i].size), characters_[i].width, echo);
+    at += characters_[i].size;
   }
 }
 
-LineEditor::Result LineEditor::key(std::string_view key, std::string* echo) {
+LineEditor::Result LineEditor::key(std::string_view key, Echo* echo) {
   if (key.empty()) return Result::kEditing;
   if (literal_) {
     literal_ = false;  // its echo goes over the ^ shown while it waited
@@ -159,58 +179,65 @@ LineEditor::Result LineEditor::key(std::string_view key, std::string* echo) {
     return key[0] == kEscape ? Result::kEditing : insert(key, echo);
   const int c = mapped_input(static_cast<unsigned char>(key[0]), keys_);
   if (c < 0) return Result::kEditing;
-  const std::string mapped(1, static_cast<char>(c));
-  std::string* const shown = keys_.echo ? echo : nullptr;
+  const char byte = static_cast<char>(c);
+  const std::string_view mapped(&byte, 1);
+  Echo* const shown = keys_.echo ? echo : nullptr;
   if (c == keys_.erase || c == keys_.word_erase || c == keys_.kill) {
-    if (characters_.empty()) return Result::kEditing;
-    if (c == keys_.erase && shown && !keys_.echo_erase) {
-      show(mapped, width_of(mapped), echo);  // the erase key shown instead of a rub-out
-      rub_out(characters_.size() - 1, nullptr);
-    } else if (c == keys_.erase) {
-      rub_out(characters_.size() - 1, shown);
-    } else if (c == keys_.word_erase) {
-      rub_out(word_start(), shown);
-    } else if (shown && !(keys_.echo_kill && keys_.echo_kill_erase && keys_.echo_erase)) {
+    if (count_ == 0) return Result::kEditing;
+    const bool whole_kill = keys_.echo_kill && keys_.echo_kill_erase && keys_.echo_erase;
+    const size_t from = c == keys_.erase ? count_ - 1 : c == keys_.word_erase ? word_start() : 0;
+    if (c == keys_.kill && shown && !whole_kill) {
+      finish_erasing(echo);
       show(mapped, width_of(mapped), echo);  // the kill key shown, and a new row where ECHOK asks
       rub_out(0, nullptr);
       if (keys_.echo_kill) {
-        *echo += '\n';
+        echo->add('\n');
         column_ = 0;
       }
+    } else if (shown && keys_.echo_print) {
+      print_erased(from, echo);
+    } else if (c == keys_.erase && shown && !keys_.echo_erase) {
+      show(mapped, width_of(mapped), echo);  // the erase key shown instead of a rub-out
+      rub_out(from, nullptr);
     } else {
-      rub_out(0, shown);
+      rub_out(from, shown);
     }
+    if (count_ == 0 && shown) finish_erasing(echo);
     return Result::kEditing;
   }
   if (c == keys_.literal_next) {
     literal_ = true;
-    if (keys_.echo && keys_.echo_control) *echo += "^\b";
+    if (keys_.echo) {
+      finish_erasing(echo);
+      if (keys_.echo_control) echo->add("^\b");
+    }
     return Result::kEditing;
   }
   if (c == keys_.reprint && keys_.echo) {
-    reprint(c, echo);
+    show(mapped, width_of(mapped), echo);
+    echo->add('\n');
+    show_again(echo);
     return Result::kEditing;
   }
   if (c == '\n') {
-    line_ += '\n';
+    line_[size_++] = '\n';
     if (keys_.echo || keys_.echo_newline) {
-      *echo += '\n';
+      echo->add('\n');
       column_ = 0;
     }
     return Result::kDone;
   }
-  if (c == keys_.end_of_file) return characters_.empty() ? Result::kEnd : Result::kDone;
+  if (c == keys_.end_of_file) return count_ == 0 ? Result::kEnd : Result::kDone;
   if (c == keys_.end_of_line || c == keys_.end_of_line2) {
-    line_ += mapped;
+    line_[size_++] = byte;
     if (keys_.echo) show(mapped, width_of(mapped), echo);
     return Result::kDone;
   }
   return insert(mapped, echo);
 }
 
-std::string LineEditor::take() {
-  std::string line;
-  line.swap(line_);
-  characters_.clear();
+std::string_view LineEditor::take() {
+  const std::string_view line(line_, size_);
+  size_ = count_ = 0;
   return line;
 }

@@ -5,9 +5,9 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
 #include <string_view>
-#include <vector>
+
+#include "terminal/echo.h"
 
 // The terminal's editing keys (its c_cc), -1 where one is disabled, and the
 // flags that say how typed input is mapped and echoed (its c_iflag, c_lflag).
@@ -30,6 +30,7 @@ struct EditingKeys {
   bool echo_kill_erase = true;  // ECHOKE: a kill rubs the line out
   bool echo_control = true;     // ECHOCTL: control bytes in caret notation (^G)
   bool echo_newline = false;    // ECHONL: a line's end is shown without ECHO
+  bool echo_print = false;      // ECHOPRT: erased characters shown between \ and /
 };
 
 // A typed byte as the terminal's input mapping gives it (CR and NL swapped
@@ -51,34 +52,40 @@ class LineEditor {
 
   explicit LineEditor(const EditingKeys& keys) : keys_(keys) {}
 
-  // Takes one key, whole as key_length tells it, unmapped, and appends its echo.
-  Result key(std::string_view key, std::string* echo);
-  // The line edited so far, its ending included; the editor starts a new one.
-  std::string take();
+  // Takes one key, whole as key_length tells it, unmapped, and adds its echo.
+  Result key(std::string_view key, Echo* echo);
+  // The line edited so far, its ending included, valid until the next key;
+  // the editor starts a new one.
+  std::string_view take();
+  // The line so far shown again, as from a tab stop: after its prompt, when
+  // the program is continued after a stop.
+  void show_again(Echo* echo);
 
  private:
   struct Character {
-    size_t size;  // bytes
-    int width;    // columns on the screen; kTab for a tab
+    unsigned char size;  // bytes: one, or a whole UTF-8 character
+    short width;         // columns on the screen; kTab for a tab
   };
-  static constexpr int kTab = -1;
+  static constexpr short kTab = -1;
 
-  Result end_line(std::string_view ending, std::string* echo);
-  Result insert(std::string_view bytes, std::string* echo);
+  Result insert(std::string_view bytes, Echo* echo);
   int width_of(std::string_view character) const;
-  void add_character(std::string_view bytes);
-  void show(std::string_view character, int width, std::string* echo);
+  void show(std::string_view character, int width, Echo* echo);
   int columns_before(size_t count) const;
-  void rub_out(size_t from, std::string* echo);
+  void rub_out(size_t from, Echo* echo);
+  void print_erased(size_t from, Echo* echo);
+  void finish_erasing(Echo* echo);
   size_t word_start() const;
-  void reprint(int key, std::string* echo);
 
   EditingKeys keys_;
-  std::string line_;
-  std::vector<Character> characters_;
+  char line_[kMaxLine + 1] = {};  // and its ending
+  size_t size_ = 0;
+  Character characters_[kMaxLine] = {};
+  size_t count_ = 0;
   int start_column_ = 0;  // where the line's first character was shown
   // Where the echo left the cursor. A line starts at a tab stop (the marks
   // prompt ends at one) or where the echo of the line before ended.
   int column_ = 0;
   bool literal_ = false;
+  bool erasing_ = false;  // within \ and /, under ECHOPRT
 };

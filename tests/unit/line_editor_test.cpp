@@ -103,16 +103,23 @@ struct Edited {
   std::string echo;
 };
 
+std::string echoed;
+void keep_echo(std::string_view bytes) { echoed += bytes; }
+
 Edited editor_edits(const std::string& typed, const EditingKeys& keys) {
   LineEditor editor(keys);
+  Echo echo(keep_echo);
   Edited edited;
   for (size_t at = 0; at < typed.size();) {
     const size_t length = key_length(typed.data() + at, typed.size() - at, true);
-    const Result result = editor.key(std::string_view(typed).substr(at, length), &edited.echo);
+    const Result result = editor.key(std::string_view(typed).substr(at, length), &echo);
     at += length;
     if (result == Result::kEnd) edited.lines += kEnd + "|";
-    if (result == Result::kDone) edited.lines += editor.take() + "|";
+    if (result == Result::kDone) edited.lines += std::string(editor.take()) + "|";
   }
+  echo.flush();
+  edited.echo.swap(echoed);
+  echoed.clear();
   return edited;
 }
 
@@ -129,7 +136,8 @@ Edited kernel_edits(const std::string& typed, const EditingKeys& keys) {
   settings.c_oflag = OPOST | ONLCR;
   settings.c_lflag = ICANON | IEXTEN | on(keys.echo, ECHO) | on(keys.echo_erase, ECHOE) |
                      on(keys.echo_kill, ECHOK) | on(keys.echo_kill_erase, ECHOKE) |
-                     on(keys.echo_control, ECHOCTL) | on(keys.echo_newline, ECHONL);
+                     on(keys.echo_control, ECHOCTL) | on(keys.echo_newline, ECHONL) |
+                     on(keys.echo_print, ECHOPRT);
   const auto key = [](int c) { return c < 0 ? _POSIX_VDISABLE : static_cast<cc_t>(c); };
   settings.c_cc[VERASE] = key(keys.erase);
   settings.c_cc[VKILL] = key(keys.kill);

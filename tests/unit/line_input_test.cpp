@@ -94,13 +94,12 @@ TEST(LineInputTest, TakesOneLineAtATimeSoKeysAfterItAreKept) {
   EXPECT_EQ(input.take_byte(), EOF);
 }
 
-TEST(LineInputTest, KeyTakenWhileALineIsHeldLeavesTheLineHeld) {
+TEST(LineInputTest, AKeyTakenWhileALineIsHeldComesAfterThatLine) {
+  // The pause after an entry that left marks over on its line.
   LineInput input = input_of({"1 2\n", "x3\n"});
   int mark = 0;
   EXPECT_EQ(input.convert_mark(&mark), 1);
   EXPECT_EQ(input.take_byte(), 'x');
-  EXPECT_EQ(input.convert_mark(&mark), 1);
-  EXPECT_EQ(mark, 2);
   EXPECT_EQ(input.convert_mark(&mark), 1);
   EXPECT_EQ(mark, 3);
 }
