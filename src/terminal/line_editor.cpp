@@ -214,6 +214,7 @@ LineEditor::Result LineEditor::key(std::string_view key, Echo* echo) {
     return Result::kEditing;
   }
   if (c == keys_.reprint && keys_.echo) {
+    finish_erasing(echo);
     show(mapped, width_of(mapped), echo);
     echo->add('\n');
     show_again(echo);

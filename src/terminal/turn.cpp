@@ -121,7 +121,10 @@ int wait_letting_go(int fd, int timeout_ms) {
   return ready;
 }
 
-void terminal_when_continued(void (*show)()) { show_again = show; }
+void terminal_when_continued(void (*show)()) {
+  show_again = show;
+  make_wake_pipe();  // from now on, not only from the first wait
+}
 
 long long monotonic_ms() {
   timespec now{};

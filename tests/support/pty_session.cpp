@@ -1,7 +1,11 @@
 #include "pty_session.h"
 
 #include <poll.h>
+#if __has_include(<pty.h>)
 #include <pty.h>
+#else
+#include <util.h>  // macOS and the BSDs declare openpty here
+#endif
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -10,6 +10,10 @@
 #include <gtest/gtest.h>
 
 #include "pty_session.h"
+
+#ifndef IUTF8
+#define IUTF8 0
+#endif
 #include "run_program.h"
 
 #ifndef MARKING_SYSTEM
@@ -395,7 +399,9 @@ TEST(Terminal, SignalsEndTheProgramWithTheTerminalRestored) {
       {"SIGQUIT in the submenu", "1", "\tQ: option  ", SIGQUIT},
       {"SIGUSR1 at a marks prompt", "1k", "\tStudent01:\t", SIGUSR1},
       {"SIGALRM in the pause", "2", kPause, SIGALRM},
+#ifdef SIGPWR
       {"SIGPWR at the menu", "", kPrompt, SIGPWR},
+#endif
       {"a real-time signal in the pause", "2", kPause, SIGRTMIN + 1},
   };
   for (const Case& c : cases) {
@@ -436,10 +442,13 @@ TEST(Terminal, StoppedAndContinuedTheTerminalIsRestoredThenKeyModeIsBack) {
   };
   ASSERT_TRUE(shell.wait_for(kPrompt));
   ASSERT_NO_FATAL_FAILURE(answers_without_enter("\x1a", program));  // stopped, then fg
+  ASSERT_TRUE(shell.wait_for("\r" + kPrompt)) << "what it waits at is shown again";
   ASSERT_NO_FATAL_FAILURE(answers_without_enter("3", "|     A"));
   ASSERT_TRUE(shell.wait_for(kPrompt));
+  ASSERT_NO_FATAL_FAILURE(answers_without_enter("1k85 9", "\tStudent01:\t85 9"));
   ASSERT_NO_FATAL_FAILURE(answers_without_enter("\x1a", program));
-  ASSERT_NO_FATAL_FAILURE(answers_without_enter("2", kPause));
+  ASSERT_TRUE(shell.wait_for("\r\tStudent01:\t85 9")) << "with the line typed so far";
+  ASSERT_NO_FATAL_FAILURE(answers_without_enter("0 77\r\x04", kPause));
   ASSERT_NO_FATAL_FAILURE(answers_without_enter(" ", kPrompt));
   ASSERT_TRUE(shell.wait_for_key_mode());
   kill(-shell.foreground_group(), SIGSTOP);
@@ -455,6 +464,28 @@ TEST(Terminal, StoppedAndContinuedTheTerminalIsRestoredThenKeyModeIsBack) {
   EXPECT_EQ(read_file(dir + "/after"), before);
   for (const char* name : {"/before", "/stop1", "/stop2", "/after"}) unlink((dir + name).c_str());
   rmdir(dir.c_str());
+}
+
+// A session of its own (tmux new-session, xterm -e, ssh -t): no shell could
+// continue a stop, so the kernel drops it, and key mode must stay in force.
+TEST(Terminal, AStopThatCannotHappenLeavesKeyModeInForce) {
+  for (const int sig : {0, SIGTSTP, SIGTTIN, SIGTTOU}) {  // 0: Ctrl-Z typed
+    SCOPED_TRACE(sig);
+    PtySession pty({MARKING_SYSTEM});  // its session's leader
+    ASSERT_TRUE(pty.wait_for(kPrompt));
+    if (sig == 0)
+      pty.send("\x1a");
+    else
+      kill(pty.pid(), sig);
+    ASSERT_TRUE(pty.wait_for("\r" + kPrompt));
+    pty.send("2");
+    ASSERT_TRUE(pty.wait_for(kPause));
+    EXPECT_NE(pty.output().find("\r" + kPrompt + "2\r\n\r\nST\tChi"), std::string::npos)
+        << pty.output();
+    pty.send(" q");
+    EXPECT_EQ(pty.wait_exit(), 0);
+    expect_restored(pty);
+  }
 }
 
 // In an interactive bash, whose line editor holds the terminal in a mode of

@@ -175,7 +175,9 @@ TEST(KeyDecoder, DecodesEveryKeyThatTerminfoListsWhole) {
     const auto keys = terminfo_keys(type);
     found += keys.empty() ? 0 : 1;
     for (const auto& [name, key] : keys) {
-      if (name == "kmous") continue;  // a mouse report: raw bytes follow it, not a key
+      // A mouse report is followed by raw bytes, not a key; a capability
+      // with no string (kitty's own entry lists some) is no key at all.
+      if (name == "kmous" || key.empty()) continue;
       SCOPED_TRACE(type + " " + name);
       EXPECT_EQ(split_into_keys({key + "1"}, true), Keys({key, "1"}));
       EXPECT_EQ(split_into_keys({key + "1"}, false), Keys({key, "1"}));

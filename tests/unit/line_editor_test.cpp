@@ -7,9 +7,16 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <termios.h>
 #include <unistd.h>
+#if __has_include(<pty.h>)
+#include <pty.h>
+#else
+#include <util.h>  // macOS and the BSDs declare openpty here
+#endif
+#ifndef IUTF8
+#define IUTF8 0  // no such flag: an erase takes one byte, as the editor is then told
+#endif
 
 #include <gtest/gtest.h>
 
@@ -237,6 +244,12 @@ TEST(LineEditor, EditsAsTheKernelDoes) {
        with([](EditingKeys& k) { k.ignore_cr = true; })},
       {"stty -iutf8: an erase takes a byte", "1\xc3\xa9" + erase + erase + "\n",
        with([](EditingKeys& k) { k.utf8 = false; })},
+      {"stty echoprt: what is erased shown between \\ and /",
+       "ab\t\xc3\xa9" + erase + erase + "c" + word + "\n" + "d" + erase + "e" + erase + erase +
+           "\n",
+       with([](EditingKeys& k) { k.echo_print = true; })},
+      {"stty echoprt -echoe: the same", "ab" + erase + kill + "7\n",
+       with([](EditingKeys& k) { k.echo_print = true, k.echo_erase = false; })},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -260,10 +273,11 @@ TEST(LineEditor, EditsRandomSequencesAsTheKernelDoes) {
     keys.echo = flags & 1, keys.echo_erase = flags & 2, keys.echo_kill = flags & 4;
     keys.echo_kill_erase = flags & 8, keys.echo_newline = flags & 16, keys.utf8 = flags & 32;
     keys.cr_to_nl = flags & 64, keys.nl_to_cr = flags & 128, keys.ignore_cr = flags & 256;
+    keys.echo_print = flags & 512;
     keys.echo_control = true;  // raw control bytes move the cursor as no model can follow
     std::string typed;
     for (int n = random() % 24; n > 0; --n) typed += alphabet[random() % alphabet.size()];
-    SCOPED_TRACE(::testing::Message() << "run " << run << " flags " << (flags & 511));
+    SCOPED_TRACE(::testing::Message() << "run " << run << " flags " << (flags & 1023));
     const Edited kernel = kernel_edits(typed + sentinel(keys), keys);
     const Edited editor = editor_edits(typed + sentinel(keys), keys);
     ASSERT_EQ(editor.lines, kernel.lines) << testing::PrintToString(typed);
