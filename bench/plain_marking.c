@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 
 static int score[5][3], studTL[5], gradeTL[5];
 static char* line;
@@ -87,7 +88,11 @@ static void inputMenu(void) {
   fputs("\tQ: option  ", stdout);
   int key = menu_key();
   if (key == 'Q') return;
-  if (key == 'K') {
+  if (key == 'R') {
+    srand((unsigned)time(NULL));
+    for (int i = 0; i < 5; ++i)
+      for (int j = 0; j < 3; ++j) score[i][j] = 30 + rand() % 70;
+  } else if (key == 'K') {
     puts("\nQ: Enter scores(Chi,Eng,Math)");
     for (int i = 1; i <= 5; ++i) {
       printf("\tStudent%02i:\t", i);

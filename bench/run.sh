@@ -1,21 +1,24 @@
 #!/usr/bin/env bash
-# Builds the release program and the plain C yardstick, then measures both in
-# one run: a 100,000-action session timed as whole processes (bench_session),
-# and on a 10,000-action session the deterministic counts: user-space
+# Builds the program as its packages build it and the plain C yardstick, both
+# stripped as installed, then measures both in one run: a 100,000-action
+# session timed as whole processes (bench_session), their code and file
+# sizes, and on a 10,000-action session the deterministic counts: user-space
 # instructions (callgrind) and system calls (strace -c).
 #   bench/run.sh [RUNS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset bench >/dev/null
 cmake --build --preset bench >/dev/null
-program=$PWD/build-bench/src/marking-system
-plain=$PWD/build-bench/bench/plain_marking
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+program=$work/marking-system
+plain=$work/plain_marking
+strip -o "$program" build-bench/src/marking-system
+strip -o "$plain" build-bench/bench/plain_marking
 bench=$PWD/build-bench/bench/bench_session
 
 "$bench" 100000 "$program" "$plain" "${1:-11}"
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 "$bench" 10000 >"$work/session.in"
 printf 'Alice\n95 90 88\nBob\n72 75 70\nCarol\n50 49 49\nDan\n40 41 42\nEve\n20 30 10\n' \
   >"$work/scores.txt"
@@ -29,6 +32,8 @@ system_calls() {
   awk '$NF == "total" { print $4 }' strace.txt
 }
 row() { awk -v name="$1" -v a="$2" -v b="$3" 'BEGIN { printf "%-26s %12d %12d %8.3f\n", name, a, b, a / b }'; }
-printf '\n10,000-action session      %12s %12s %8s\n' program "plain C" ratio
-row "instructions (callgrind)" "$(instructions "$program")" "$(instructions "$plain")"
-row "system calls (strace -c)" "$(system_calls "$program")" "$(system_calls "$plain")"
+text() { size "$1" | awk 'NR == 2 { print $1 }'; }
+printf '\n%-26s %12s %12s %8s\n' "" program "plain C" ratio
+row "code size (size: text)" "$(text "$program")" "$(text "$plain")"
+row "instructions, 10,000 acts" "$(instructions "$program")" "$(instructions "$plain")"
+row "system calls, 10,000 acts" "$(system_calls "$program")" "$(system_calls "$plain")"

@@ -8,10 +8,13 @@ if(WIN32)
   # A Windows archive is flat: the program beside its documentation.
   install(TARGETS marking-system RUNTIME DESTINATION . COMPONENT program)
   install(FILES README.md doc/scores.txt LICENSE DESTINATION . COMPONENT documentation)
+  install(FILES doc/console_tour.png DESTINATION doc COMPONENT documentation)
   install(FILES examples/console_tour.cpp DESTINATION examples COMPONENT example)
 else()
   install(TARGETS marking-system RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
   install(FILES README.md doc/scores.txt DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT documentation)
+  # Where the README's picture link finds it.
+  install(FILES doc/console_tour.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/doc COMPONENT documentation)
   install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT licence)
   install(FILES doc/marking-system.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT manual)
   install(FILES doc/marking-system-console.3 DESTINATION ${CMAKE_INSTALL_MANDIR}/man3

@@ -1,10 +1,17 @@
 #include "keyboard/line_input.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 
 #include "keyboard/mark_number.h"
+
+namespace {
+
+// White space and digits as the C locale has them, where the program reads.
+bool is_white(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool is_digit(int c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
 
 // Reads more onto the end of the buffer, keeping the held line's word from
 // its start (a word longer than the buffer loses its start). False at the
@@ -35,18 +42,11 @@ bool LineInput::hold_line() {
   return true;
 }
 
-// The byte `ahead` bytes past the next one, in the held line; -1 where the
-// line or the input ends first. A terminal's line ends with its read.
-int LineInput::peek(size_t ahead) {
+int LineInput::peek_further(size_t ahead) {
   if (!holding_) return -1;
   while (pos_ + ahead >= end_)
     if (line_per_read_ || !fill()) return -1;
   return static_cast<unsigned char>(buffer_[pos_ + ahead]);
-}
-
-void LineInput::advance() {
-  const char c = buffer_[pos_++];
-  if (c == '\n' || (line_per_read_ && pos_ == end_)) holding_ = false;
 }
 
 void LineInput::skip_held_line() {
@@ -74,26 +74,29 @@ int LineInput::convert_mark(int* mark) {
   bool new_word = !holding_;
   for (;;) {  // white space, across lines
     if (!hold_line()) return EOF;
-    const int c = peek(0);
-    if (c >= 0 && !isspace(c)) break;
-    if (c >= 0)
+    while (holding_ && pos_ < end_ && is_white(buffer_[pos_])) {
       advance();
-    else
-      holding_ = false;  // a line cut short by the end of input
-    new_word = true;
+      new_word = true;
+    }
+    if (holding_ && pos_ < end_) break;
+    // The buffer ran out within the line: a terminal's line ends with its
+    // read, a script's goes on in the next, unless input has ended.
+    if (holding_ && (line_per_read_ || !fill())) holding_ = false;
   }
   if (new_word) word_ = pos_;
-  const int first = peek(0);
+  const char first = buffer_[pos_];
   const bool negative = first == '-';
   const size_t sign = first == '+' || first == '-' ? 1 : 0;
-  int c = peek(sign);
-  if (c < 0 || !isdigit(c)) return 0;  // not a number: it stays where it is, sign included
-  if (sign) advance();
+  const int c = peek(sign);
+  if (c < 0 || !is_digit(c)) return 0;  // not a number: it stays where it is, sign included
+  pos_ += sign;
   long long magnitude = 0;
-  for (; c >= 0 && isdigit(c); c = peek(0)) {
-    magnitude = add_digit(magnitude, c - '0', 10);
-    advance();
+  for (;;) {
+    while (pos_ < end_ && is_digit(buffer_[pos_]))
+      magnitude = add_digit(magnitude, buffer_[pos_++] - '0', 10);
+    if (pos_ < end_ || line_per_read_ || !fill()) break;
   }
+  if (line_per_read_ && pos_ == end_) holding_ = false;
   *mark = mark_of(magnitude, negative);
   return 1;
 }
@@ -103,7 +106,7 @@ std::string_view LineInput::unread() {
   size_t more = 0;
   while (more < kMostUnread) {
     const int c = peek(more);
-    if (c < 0 || isspace(c)) break;
+    if (c < 0 || is_white(c)) break;
     ++more;
   }
   return std::string_view(buffer_ + pos_, more);

@@ -35,8 +35,17 @@ class LineInput {
  private:
   bool fill();
   bool hold_line();
-  int peek(size_t ahead);
-  void advance();
+  // The byte `ahead` bytes past the next one, in the held line; -1 where the
+  // line or the input ends first. A terminal's line ends with its read.
+  int peek(size_t ahead) {
+    if (holding_ && pos_ + ahead < end_) return static_cast<unsigned char>(buffer_[pos_ + ahead]);
+    return peek_further(ahead);
+  }
+  int peek_further(size_t ahead);
+  void advance() {
+    const char c = buffer_[pos_++];
+    if (c == '\n' || (line_per_read_ && pos_ == end_)) holding_ = false;
+  }
   void skip_held_line();
 
   Reader reader_;

@@ -155,9 +155,10 @@ bool blank(std::string_view text) {
 void input_score() {
   puts("\nQ: Enter scores(Chi,Eng,Math)");
   bool stopped = false;
+  static char prompts[kStudents][16];  // formatted once: a key read may show one again
   for (int i = 1; i <= kStudents; ++i) {
-    char prompt[24];
-    snprintf(prompt, sizeof prompt, "\tStudent%02i:\t", i);
+    char* const prompt = prompts[i - 1];
+    if (!*prompt) snprintf(prompt, sizeof prompts[0], "\tStudent%02i:\t", i);
     fputs(prompt, stdout);
     // A failed conversion stores nothing, so the mark keeps its earlier
     // value; after text that is not a number, so do all the marks after it.
