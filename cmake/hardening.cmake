@@ -12,6 +12,9 @@ include(CheckPIESupported)
 check_pie_supported(LANGUAGES C CXX)
 set(marking_hardening -Wformat -Werror=format-security
     $<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2>)
+# A flag the compiler takes but has no use for on the target (clang's
+# stack-clash protection for macOS) is taken as not taken.
+set(CMAKE_REQUIRED_FLAGS -Werror)
 foreach(flag -fstack-protector-strong -fstack-clash-protection)
   string(MAKE_C_IDENTIFIER "MARKING_COMPILER_TAKES${flag}" takes_flag)
   check_cxx_compiler_flag(${flag} ${takes_flag})
@@ -19,7 +22,10 @@ foreach(flag -fstack-protector-strong -fstack-clash-protection)
     list(APPEND marking_hardening ${flag})
   endif()
 endforeach()
-check_linker_flag(C -Wl,-z,relro,-z,now MARKING_LINKER_TAKES_RELRO)
+unset(CMAKE_REQUIRED_FLAGS)
+if(NOT APPLE)  # Mach-O has no such relocations to make read-only
+  check_linker_flag(C -Wl,-z,relro,-z,now MARKING_LINKER_TAKES_RELRO)
+endif()
 
 function(harden target)
   if(WIN32 OR NOT CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
