@@ -1,9 +1,11 @@
-// The console control functions on the Windows console. Its calls are safe
-// from several threads as they are; keys come from the C runtime's conio.
+// The console control functions on the Windows console; keys come from the
+// C runtime's conio. The console's calls are safe from several threads as
+// they are; what the functions remember of the console takes turns.
 #include <conio.h>
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "console/console.h"
 #include "internal.h"
@@ -23,19 +25,60 @@ COORD cell(int x, int y) {
   return c;
 }
 
-// The attributes found before the first colour change, for normvideo.
+SRWLOCK lock = SRWLOCK_INIT;
+
+// Holds the lock for as long as it lives.
+struct Turn {
+  Turn() { AcquireSRWLockExclusive(&lock); }
+  ~Turn() { ReleaseSRWLockExclusive(&lock); }
+  Turn(const Turn&) = delete;
+  Turn& operator=(const Turn&) = delete;
+};
+
+// The cursor and the attributes found before the first change: normvideo
+// goes back to the attributes, and both are put back when the program ends,
+// as the console keeps them after it.
+bool found_cursor = false;
+CONSOLE_CURSOR_INFO cursor_found;
 bool found_attributes = false;
 WORD default_attributes = 0;
+
+void put_back() {
+  const HANDLE console = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (found_cursor) SetConsoleCursorInfo(console, &cursor_found);
+  if (found_attributes) SetConsoleTextAttribute(console, default_attributes);
+}
+
+// Ctrl-C, Ctrl-Break, the window closed: put back, then end as the console would.
+BOOL WINAPI on_console_event(DWORD /*event*/) {
+  put_back();
+  return FALSE;
+}
+
+// From the first change on, put back at exit and on the console's events.
+void remember_to_put_back() {
+  static bool registered = false;
+  if (registered) return;
+  registered = true;
+  atexit(put_back);
+  SetConsoleCtrlHandler(on_console_event, TRUE);
+}
 
 }  // namespace
 
 void gotoxy(int x, int y) { SetConsoleCursorPosition(output(), cell(x, y)); }
 
 void SetCursorVisible(int visible, int size) {
+  Turn turn;
+  const HANDLE console = output();
+  if (!found_cursor && GetConsoleCursorInfo(console, &cursor_found)) {
+    found_cursor = true;
+    remember_to_put_back();
+  }
   CONSOLE_CURSOR_INFO info;
   info.dwSize = static_cast<DWORD>(size);
   info.bVisible = visible != 0;
-  SetConsoleCursorInfo(output(), &info);
+  SetConsoleCursorInfo(console, &info);
 }
 
 void getxy(int* x, int* y) {
@@ -72,16 +115,19 @@ void clreol(void) {
 }
 
 void setrgb(int preset) {
+  Turn turn;
   const HANDLE console = output();
   CONSOLE_SCREEN_BUFFER_INFO info{};
   if (!found_attributes && GetConsoleScreenBufferInfo(console, &info)) {
     found_attributes = true;
     default_attributes = info.wAttributes;
+    remember_to_put_back();
   }
   SetConsoleTextAttribute(console, preset_attribute(preset));
 }
 
 void normvideo(void) {
+  Turn turn;
   if (found_attributes) SetConsoleTextAttribute(output(), default_attributes);
 }
 

@@ -21,6 +21,7 @@ char queue[kQueueSize];
 size_t head = 0, tail = 0;
 bool ended = false;
 int read_error = 0;
+unsigned long reads = 0;  // of the terminal, by any thread
 
 LateReplies owed;
 constexpr long long kReplyOwedForMs = 3000;
@@ -34,6 +35,7 @@ long read_into_queue(int fd) {
     head = 0;
   }
   if (tail == kQueueSize) return 0;
+  ++reads;
   const long n = read_waiting(fd, queue + tail, kQueueSize - tail);
   if (n <= 0) {
     // In key mode nothing reads as the end but a hang-up; in the mode found,
@@ -47,12 +49,11 @@ long read_into_queue(int fd) {
   return n;
 }
 
-// The terminal, unless it cannot be read: opened for writing only (`0>/dev/tty`)
-// it would be waited on for ever, and then refuse the read.
+// The terminal, unless it cannot be read.
 int readable_terminal() {
   const int fd = terminal_fd();
   if (fd < 0 || ended) return -1;
-  if ((fcntl(fd, F_GETFL) & O_ACCMODE) == O_WRONLY) {
+  if (terminal_write_only()) {
     read_error = EBADF;
     ended = true;
     return -1;
@@ -74,6 +75,7 @@ long fill(int timeout_ms, int (*wait)(int fd, int timeout_ms)) {
   }
   const int fd = readable_terminal();
   if (fd < 0) return -1;
+  const unsigned long reads_before = reads;
   const int ready = wait(fd, timeout_ms);
   if (ready == 0) return 0;
   if (ready < 0) {
@@ -82,7 +84,7 @@ long fill(int timeout_ms, int (*wait)(int fd, int timeout_ms)) {
     return -1;
   }
   // Another thread may have read the terminal's bytes while the turn was let go.
-  if (ready == 2 || wait_readable(fd, 0) != 1) return 1;
+  if (ready == 2 || (reads != reads_before && wait_readable(fd, 0) != 1)) return 1;
   return read_into_queue(fd);
 }
 

@@ -13,8 +13,9 @@
 namespace {
 
 constexpr int kNotLookedFor = -2;
-int fd_ = kNotLookedFor;  // -1 when there is none
-dev_t device_ = 0;        // the terminal it names
+int fd_ = kNotLookedFor;   // -1 when there is none
+dev_t device_ = 0;         // the terminal it names
+bool write_only_ = false;  // opened for writing only (`0>/dev/tty`): no keys to read
 
 termios found_;
 termios keys_;
@@ -37,6 +38,7 @@ void look_for_terminal() {
     fd_ = -1;
   }
   device_ = found.st_rdev;
+  write_only_ = fd_ >= 0 && (fcntl(fd_, F_GETFL) & O_ACCMODE) == O_WRONLY;
 }
 
 // True also for a terminal that is not the program's controlling one: no job
@@ -77,12 +79,16 @@ bool in_force(const termios& now, const termios& wanted) {
 // Sets `settings` on the terminal in the foreground. From the background, a
 // restore may only take back the program's own key mode, never the settings
 // of the job in front now (a shell's): the program may be a job its shell has
-// left behind. SIGTTOU is held meanwhile, so that the change cannot stop it.
-void set_settings(int fd, const termios& settings, bool restore) {
-  sigset_t ttou, before;
-  sigemptyset(&ttou);
-  sigaddset(&ttou, SIGTTOU);
-  pthread_sigmask(SIG_BLOCK, &ttou, &before);
+// left behind. SIGTTOU is held meanwhile (all signals, with `hold_all`), so
+// that the change cannot stop it.
+void set_settings(int fd, const termios& settings, bool restore, bool hold_all = false) {
+  sigset_t held, before;
+  sigemptyset(&held);
+  if (hold_all)
+    sigfillset(&held);
+  else
+    sigaddset(&held, SIGTTOU);
+  pthread_sigmask(SIG_BLOCK, &held, &before);
   termios now{};
   if (in_foreground(fd) || (restore && tcgetattr(fd, &now) == 0 && in_force(now, keys_)))
     tcsetattr(fd, TCSANOW, &settings);
@@ -107,24 +113,22 @@ void forget_changes() {
   holds_ = 0;
 }
 
-// Puts the settings found back, and forgets that they were changed first, so
+// Puts the settings found back, having forgotten that they were changed, so
 // that a stop and continue in between cannot set key mode again after it.
 // Signals wait meanwhile: one that came between the two would find nothing
 // to put back, with the settings not yet back.
 void put_back_and_forget() {
-  sigset_t all, before;
-  sigfillset(&all);
-  pthread_sigmask(SIG_BLOCK, &all, &before);
   const int fd = changed_fd_;
   forget_changes();
-  if (fd >= 0) set_settings(fd, found_, true);
-  pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  if (fd >= 0) set_settings(fd, found_, true, true);
 }
 
 }  // namespace
 
+// While key mode is held the terminal is the one it was set on; between
+// holds, a caller may have closed its descriptor.
 int terminal_fd() {
-  if (fd_ >= 0 && !same_terminal(fd_, device_)) {
+  if (fd_ >= 0 && holds_ == 0 && !same_terminal(fd_, device_)) {
     // Not ours to close: the number is someone else's now.
     const dev_t before = device_;
     const bool changed = changed_fd_ >= 0;
@@ -177,6 +181,8 @@ void terminal_release_keys() {
 }
 
 bool terminal_in_key_mode() { return holds_ > 0; }
+
+bool terminal_write_only() { return write_only_; }
 
 void terminal_put_back() {
   const int fd = changed_fd_;

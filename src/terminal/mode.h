@@ -15,6 +15,9 @@
 // the descriptor no longer names the terminal it did (a caller closed it and
 // opened a file there), so that no file is ever read as typed keys.
 int terminal_fd();
+// Opened for writing only (`0>/dev/tty`): it would be waited on for ever,
+// and then refuse the read.
+bool terminal_write_only();
 
 // Key mode: bytes as they come, unmapped, no echo, and none of the driver's
 // extended keys (IEXTEN: the BSDs act on Ctrl-V and Ctrl-O even outside

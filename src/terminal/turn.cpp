@@ -14,7 +14,7 @@
 namespace {
 
 pthread_mutex_t turn = PTHREAD_MUTEX_INITIALIZER;
-pthread_once_t turn_made = PTHREAD_ONCE_INIT;
+bool forks_noted = false;
 
 // Readers waiting without the turn, and the pipe that wakes them.
 int waiting = 0;
@@ -90,8 +90,11 @@ int wait_for(int fd, int wake, int timeout_ms) {
 }  // namespace
 
 TerminalTurn::TerminalTurn() {
-  pthread_once(&turn_made, [] { pthread_atfork(lock, unlock, start_afresh_in_child); });
   lock();
+  if (!forks_noted) {
+    forks_noted = true;
+    pthread_atfork(lock, unlock, start_afresh_in_child);
+  }
 }
 
 TerminalTurn::~TerminalTurn() {
@@ -111,7 +114,7 @@ int wait_letting_go(int fd, int timeout_ms) {
   lock();
   --waiting;
   char bytes[64];
-  while (wake_read >= 0 && read(wake_read, bytes, sizeof bytes) > 0) {
+  while (ready == 2 && wake_read >= 0 && read(wake_read, bytes, sizeof bytes) > 0) {
   }
   if (continued) {
     continued = 0;

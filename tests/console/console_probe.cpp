@@ -2,17 +2,20 @@
 // tests can watch their effect on a real terminal:
 //   gotoxy X Y | getxy | clrscr | clreol | setrgb N | cursor VISIBLE SIZE |
 //   size WIDTH HEIGHT | fullscreen | normvideo | text STRING | lines N | where |
-//   typed | next | raw | kept | threads N | hold
+//   typed | next | raw | kept | threads N | drawing | reopen FILE | hold
 // `getxy` and `where` print "X Y" on standard error; `typed` prints, on
 // standard error, the keys waiting (keyhit, getkey); `next` waits for a key
 // (getkey) and prints it and the rest of it the same way; `raw` sets the
 // terminal raw as a program of its own would, and `kept` prints whether its
 // settings are still those; `threads N` calls getxy N times from each of two
-// threads and prints how many answers were 8 4; `hold` prints "ready" on
+// threads and prints how many answers were 8 4; `drawing` draws while
+// another thread waits in getkey, prints "drawn", then the key; `reopen`
+// closes standard input and opens FILE there; `hold` prints "ready" on
 // standard error and waits to be killed, so the screen can be read.
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -97,6 +100,22 @@ int main(int argc, char** argv) {
       right[0] = right_positions(calls);
       other.join();
       fprintf(stderr, "threads: %d right\n", right[0] + right[1]);
+    } else if (step == "drawing") {
+      int key = 0;
+      std::thread reader([&] { key = getkey(); });
+      termios now{};
+      do tcgetattr(STDIN_FILENO, &now);
+      while (now.c_lflag & ICANON);  // the reader holds key mode: it waits
+      gotoxy(2, 2);
+      setrgb(3);
+      normvideo();
+      fputs("drawn\n", stderr);
+      reader.join();
+      fprintf(stderr, "key:%c\n", key);
+    } else if (step == "reopen" && i + 1 < argc) {
+      close(STDIN_FILENO);
+      const int fd = open(argv[++i], O_RDONLY);  // takes descriptor 0
+      if (fd != STDIN_FILENO) return 1;
     } else if (step == "raw") {
       termios raw{};
       tcgetattr(STDIN_FILENO, &raw);

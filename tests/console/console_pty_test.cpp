@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include <chrono>
 #include <string>
 #include <vector>
@@ -159,6 +161,58 @@ TEST(ConsoleLibraryUser, KeepsTheCallersSettingsAndTakesTurnsAcrossThreads) {
   ASSERT_TRUE(pty.wait_for("threads: "));
   EXPECT_EQ(pty.wait_exit(), 0);
   EXPECT_EQ(pty.since_last_match(), "200 right\r\n");
+}
+
+// One thread waits for a key while another draws: the drawing waits for no
+// key, and the key reaches the reader. A descriptor 0 that is no longer the
+// terminal is not read for keys: the terminal is.
+TEST(ConsoleLibraryUser, AReaderWaitingForAKeyHoldsUpNoOne) {
+  const std::string dir = make_temp_dir();
+  write_file(dir + "/file", "FILE");
+  for (const auto& steps : {std::vector<std::string>{CONSOLE_PROBE, "drawing"},
+                            {CONSOLE_PROBE, "typed", "reopen", dir + "/file", "drawing"}}) {
+    SCOPED_TRACE(steps.size());
+    PtySession pty(steps);
+    ASSERT_TRUE(pty.wait_for("drawn")) << "the drawing waited for the key";
+    pty.send("k");
+    ASSERT_TRUE(pty.wait_for("key:k"));
+    EXPECT_EQ(pty.wait_exit(), 0);
+  }
+  unlink((dir + "/file").c_str());
+  rmdir(dir.c_str());
+}
+
+// What the program changed of the cursor and the colours is put back however
+// it ends, and while it is stopped (its own session: the stop is dropped, and
+// they are set again at once).
+TEST(ConsoleLibraryUser, PutsBackTheCursorAndColoursItChanged) {
+  const std::string changed = "\x1b[4 q\x1b[?25l\x1b[93;40m", back = "\x1b[0 q\x1b[?25h\x1b[0m";
+  struct Ending {
+    const char* name;
+    int signal;  // after "ready"; 0: none, the probe returns
+    std::string output;
+  };
+  const Ending endings[] = {
+      {"returning", 0, changed + back},
+      {"Ctrl-C", SIGINT, changed + "ready\r\n^C" + back},
+      {"a stop, then Ctrl-C", SIGTSTP, changed + "ready\r\n" + back + changed + "^C" + back},
+  };
+  for (const Ending& e : endings) {
+    SCOPED_TRACE(e.name);
+    std::vector<std::string> steps = {CONSOLE_PROBE, "cursor", "0", "25", "setrgb", "3"};
+    if (e.signal) steps.push_back("hold");
+    PtySession pty(steps);
+    if (e.signal) {
+      ASSERT_TRUE(pty.wait_for("ready\r\n"));
+    }
+    if (e.signal == SIGTSTP) {
+      kill(pty.pid(), SIGTSTP);
+      ASSERT_TRUE(pty.wait_for(back + changed));
+    }
+    if (e.signal) pty.send("\x03");
+    pty.wait_exit();
+    EXPECT_EQ(pty.output(), e.output);
+  }
 }
 
 // The terminal takes a resize later than it is asked for; the cursor can be
