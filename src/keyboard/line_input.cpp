@@ -104,10 +104,10 @@ int LineInput::convert_mark(int* mark) {
 std::string_view LineInput::unread() {
   if (!holding_) return {};
   size_t more = 0;
-  while (more < kMostUnread) {
+  while (pos_ - word_ + more < kMostUnread) {
     const int c = peek(more);
     if (c < 0 || is_white(c)) break;
     ++more;
   }
-  return std::string_view(buffer_ + pos_, more);
+  return std::string_view(buffer_ + word_, pos_ - word_ + more);
 }

@@ -121,23 +121,37 @@ ShownText shown_text(std::string_view text) {
   return shown;
 }
 
-// Said where the entry stops. What was typed ahead is thrown away, so that a
-// paste's later lines do not go on as menu keys.
+// Said where the entry stops, naming the prompt at which the text was typed,
+// which may be an earlier student's (marks typed beyond a student's three
+// serve the next). What was typed ahead is thrown away, so that a paste's
+// later lines do not go on as menu keys.
 void report_typed_mistake(int student) {
   fflush(stdout);
   fprintf(stderr, "Student%02i: not a mark: %s\n", student, shown_text(unread_text()).text);
   discard_typed_ahead();
 }
 
-// Said when the file ends before the fifth record.
-void report_short_file(int records) {
-  if (records >= kStudents) return;
+// Said when students keep all their earlier marks (the file ended before
+// their record, or no mark of it could be read): how many records stored
+// marks, and those students, a run of them as "03 to 05".
+void report_kept_marks(const bool (&stored)[kStudents]) {
+  int records = 0;
+  for (const bool any : stored) records += any ? 1 : 0;
+  if (records == kStudents) return;
+  char kept[64] = "";
+  size_t size = 0;
+  for (int i = 0; i < kStudents; ++i) {
+    if (stored[i] || (i > 0 && !stored[i - 1])) continue;  // a run begins here
+    int last = i;
+    while (last + 1 < kStudents && !stored[last + 1]) ++last;
+    size += static_cast<size_t>(snprintf(kept + size, sizeof kept - size,
+                                         last > i ? "%s%02d to %02d" : "%s%02d", size ? ", " : "",
+                                         i + 1, last + 1));
+  }
+  const bool one = records == kStudents - 1;
   fflush(stdout);
-  if (records == kStudents - 1)
-    fprintf(stderr, "scores.txt: %d records; student %02d keeps its marks\n", records, kStudents);
-  else
-    fprintf(stderr, "scores.txt: %d record%s; students %02d to %02d keep their marks\n", records,
-            records == 1 ? "" : "s", records + 1, kStudents);
+  fprintf(stderr, "scores.txt: %d record%s; student%s %s keep%s %s marks\n", records,
+          records == 1 ? "" : "s", one ? "" : "s", kept, one ? "s" : "", one ? "its" : "their");
 }
 
 void report_not_a_mark(int line, std::string_view text) {
@@ -156,17 +170,26 @@ void input_score() {
   puts("\nQ: Enter scores(Chi,Eng,Math)");
   bool stopped = false;
   static char prompts[kStudents][16];  // formatted once: a key read may show one again
+  unsigned long line = lines_taken();
+  int typed_at = 1;  // the student at whose prompt the line read now was typed
   for (int i = 1; i <= kStudents; ++i) {
     char* const prompt = prompts[i - 1];
     if (!*prompt) snprintf(prompt, sizeof prompts[0], "\tStudent%02i:\t", i);
     fputs(prompt, stdout);
     // A failed conversion stores nothing, so the mark keeps its earlier
     // value; after text that is not a number, so do all the marks after it.
-    for (int& mark : score[i - 1])
-      if (!stopped && read_mark(&mark, prompt) == 0) {
-        stopped = true;
-        report_typed_mistake(i);
+    for (int& mark : score[i - 1]) {
+      if (stopped) continue;
+      const int read = read_mark(&mark, prompt);
+      if (lines_taken() != line) {
+        line = lines_taken();
+        typed_at = i;
       }
+      if (read == 0) {
+        stopped = true;
+        report_typed_mistake(typed_at);
+      }
+    }
   }
 }
 
@@ -177,15 +200,15 @@ void scoreFromFile() {
     return;
   }
   ScoresFile in{file};
-  int records = 0;
+  bool stored[kStudents] = {};  // a student got a mark from the file
   // One record per row; records after the fifth have no row and are not read.
   for (int row = 0; row < kStudents && !feof(file); ++row) {
     char label_text[100], rest_text[100];  // read and thrown away
     const std::string_view label = in.field(label_text, 22);
     if (ferror(file)) {
       report_unreadable();
-      records = kStudents;  // said already
-      break;
+      fclose(file);
+      return;
     }
     if (feof(file)) break;
     // After a mark that cannot be read, the record's later marks are left as
@@ -193,11 +216,11 @@ void scoreFromFile() {
     int read = 0;
     char sign = 0;
     while (read < kSubjects && read_file_mark(in, &score[row][read], &sign)) ++read;
+    stored[row] = read > 0;
     const int line = in.line;
     const std::string_view rest = in.field(rest_text, 99);  // the rest of the line is dropped
     // A blank line at the end of the file is no record, nor one cut short.
     const bool a_record = read > 0 || !blank(label) || !rest.empty() || sign;
-    if (a_record) ++records;
     if (read < kSubjects) {
       // What stands there: a sign read on its own, and the rest of the line.
       char there_text[1 + sizeof rest_text];
@@ -212,5 +235,5 @@ void scoreFromFile() {
     if (rest.empty()) break;
   }
   fclose(file);
-  report_short_file(records);
+  report_kept_marks(stored);
 }

@@ -162,7 +162,7 @@ manual)
   done
   # Each message the DIAGNOSTICS section shows, as rendered, is one the program writes.
   mkdir "$work/empty" "$work/names"
-  printf 'x\nAlice 85 90 77\n' >"$work/names/scores.txt"
+  printf 'x\nAlice 85 90 77\ny\n1 2 3\n' >"$work/names/scores.txt"
   {
     (cd "$work/empty" && printf '1f q' | "$3" >/dev/null) || true
     (cd "$work/names" && printf '1f q' | "$3" >/dev/null) || true

@@ -352,7 +352,7 @@ TEST(Terminal, AMistakeInAPasteCostsNothingMore) {
   PtySession pty({MARKING_SYSTEM});
   ASSERT_NO_FATAL_FAILURE(open_keyboard_entry(pty));
   pty.send("70,90,77\n60 70 80\n1r 2 3\n55 65 75\n45 35 25\n");
-  ASSERT_TRUE(pty.wait_for("Student01: not a mark: \",90,77\""));
+  ASSERT_TRUE(pty.wait_for("Student01: not a mark: \"70,90,77\""));
   ASSERT_TRUE(pty.wait_for(kPause));
   pty.send("x");
   ASSERT_TRUE(pty.wait_for(kPrompt));

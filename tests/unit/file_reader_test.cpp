@@ -65,6 +65,7 @@ const std::string kNoRecord = "scores.txt: 0 records; students 01 to 05 keep the
 const std::string kOneRecord = "scores.txt: 1 record; students 02 to 05 keep their marks\n";
 const std::string kTwoRecords = "scores.txt: 2 records; students 03 to 05 keep their marks\n";
 const std::string kThreeRecords = "scores.txt: 3 records; students 04 to 05 keep their marks\n";
+const std::string kNotFirst = "scores.txt: 1 record; students 01, 03 to 05 keep their marks\n";
 
 const Book kEarlier = {
     {-1, -2, -3}, {-11, -12, -13}, {-21, -22, -23}, {-31, -32, -33}, {-41, -42, -43}};
@@ -113,20 +114,26 @@ TEST_F(FileReaderTest, ReadsRecordsIntoRows) {
        {{85, -2, -3}, {1, 2, 3}, kEarlier[2], kEarlier[3], kEarlier[4]},
        "scores.txt:2: not a mark: \",90,77\"\n" + kTwoRecords},
       {"a name on each marks line: the first line is a label", "Alice 85 90 77\nBob 60 70 80\n",
-       kEarlier, "scores.txt:2: not a mark: \"Bob\"\n" + kOneRecord},
+       kEarlier, "scores.txt:2: not a mark: \"Bob\"\n" + kNoRecord},
       {"long text cut at 20 bytes, control bytes and quotes escaped",
        "x\n\"\x01\\" + std::string(30, 'z') + " 1 2\n", kEarlier,
-       "scores.txt:2: not a mark: \"\\\"\\x01\\\\" + std::string(17, 'z') + "\"\n" + kOneRecord},
+       "scores.txt:2: not a mark: \"\\\"\\x01\\\\" + std::string(17, 'z') + "\"\n" + kNoRecord},
       {"the edges of what is shown: 0x1f and 0x7f escaped, 0x7e not; 20 bytes whole, 21 cut",
        "x\n\x1f~\x7f" + std::string(17, 'z') + "\ny\n" + std::string(21, 'w') + "\n", kEarlier,
        "scores.txt:2: not a mark: \"\\x1f~\\x7f" + std::string(17, 'z') +
-           "\"\nscores.txt:4: not a mark: \"" + std::string(20, 'w') + "\"\n" + kTwoRecords},
+           "\"\nscores.txt:4: not a mark: \"" + std::string(20, 'w') + "\"\n" + kNoRecord},
+      {"a record cut after its label stores nothing", "A\n10 20 30\nB\n40 50 60\nC\n",
+       {{10, 20, 30}, {40, 50, 60}, kEarlier[2], kEarlier[3], kEarlier[4]},
+       "scores.txt:5: not a mark: end of file\n" + kTwoRecords},
+      {"the rest of a line after the third mark is not read", "x\n80 70 6x\ny\n1 a\tb\n",
+       {{80, 70, 6}, {1, -12, -13}, kEarlier[2], kEarlier[3], kEarlier[4]},
+       "scores.txt:4: not a mark: \"a\"\n" + kTwoRecords},
       {"record cut short at the end of the file",
        "x\n1 2 3\ny\n4 5\n\n",
        {{1, 2, 3}, {4, 5, -13}, kEarlier[2], kEarlier[3], kEarlier[4]},
        "scores.txt:4: not a mark: end of file\n" + kTwoRecords},
-      {"blank lines at the end are no record",
-       "x\n1 2 3\n\n \n",
+      {"blank lines at the end are no record, lines of tabs too",
+       "x\n1 2 3\n\n \n\t\t\n",
        {{1, 2, 3}, kEarlier[1], kEarlier[2], kEarlier[3], kEarlier[4]},
        kOneRecord},
       {"blank label line",
@@ -148,17 +155,17 @@ TEST_F(FileReaderTest, ReadsRecordsIntoRows) {
        {{1, 2, -3}, {4, 5, 6}, kEarlier[2], kEarlier[3], kEarlier[4]},
        "scores.txt:2: not a mark: \"\\x00\"\n" + kTwoRecords},
       {"a megabyte line", std::string(1 << 20, 'z') + "\n1 2 3\n", kEarlier,
-       repeated(5, "scores.txt:1: not a mark: \"" + std::string(20, 'z') + "\"\n")},
+       repeated(5, "scores.txt:1: not a mark: \"" + std::string(20, 'z') + "\"\n") + kNoRecord},
       // A mark that cannot be read leaves the record's later marks as they were.
       {"lone minus",
        "x\n- 5 6 7\ny\n1 2 3\n",
        {kEarlier[0], {1, 2, 3}, kEarlier[2], kEarlier[3], kEarlier[4]},
-       "scores.txt:2: not a mark: \"-\"\n" + kTwoRecords},
-      {"lone plus", "x\n+ 5 6 7\n", kEarlier, "scores.txt:2: not a mark: \"+\"\n" + kOneRecord},
+       "scores.txt:2: not a mark: \"-\"\n" + kNotFirst},
+      {"lone plus", "x\n+ 5 6 7\n", kEarlier, "scores.txt:2: not a mark: \"+\"\n" + kNoRecord},
       {"lone minus at a line end",  // the next record's label is the marks' line
        "x\n-\n5 6 7\n8 9 10\n",
        {kEarlier[0], {8, 9, 10}, kEarlier[2], kEarlier[3], kEarlier[4]},
-       "scores.txt:2: not a mark: \"-\"\n" + kTwoRecords},
+       "scores.txt:2: not a mark: \"-\"\n" + kNotFirst},
       {"lone sign as the second mark",
        "x\n85 - 7\n",
        {{85, -2, -3}, kEarlier[1], kEarlier[2], kEarlier[3], kEarlier[4]},
