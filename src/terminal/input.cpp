@@ -76,7 +76,10 @@ long fill(int timeout_ms, int (*wait)(int fd, int timeout_ms)) {
   const int fd = readable_terminal();
   if (fd < 0) return -1;
   const unsigned long reads_before = reads;
-  const int ready = wait(fd, timeout_ms);
+  // From the background a read stops the job (SIGTTIN), or fails at once
+  // where SIGTTIN is ignored or held: no wait comes first, which would take
+  // a key typed for the job in front.
+  const int ready = terminal_in_foreground() ? wait(fd, timeout_ms) : 1;
   if (ready == 0) return 0;
   if (ready < 0) {
     read_error = errno;

@@ -194,6 +194,11 @@ void terminal_set_again() {
   if (fd >= 0) set_settings(fd, keys_, false);
 }
 
+bool terminal_in_foreground() {
+  const int fd = terminal_fd();
+  return fd < 0 || in_foreground(fd);
+}
+
 void terminal_flush_input() {
   const int fd = terminal_fd();
   if (fd >= 0 && in_foreground(fd)) tcflush(fd, TCIFLUSH);

@@ -28,6 +28,10 @@ bool terminal_hold_keys();
 void terminal_release_keys();
 bool terminal_in_key_mode();
 
+// Whether the program's job has the terminal in the foreground (or it is no
+// job's: not the controlling terminal).
+bool terminal_in_foreground();
+
 // Throws away what the terminal holds, not yet read, unless it is another
 // job's now.
 void terminal_flush_input();

@@ -1,6 +1,7 @@
 // The console control functions on a pseudo-terminal whose other end is the
 // test: the exact bytes each writes, and the position query answered (or not)
 // as a terminal would.
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -178,6 +179,16 @@ TEST(ConsoleLibraryUser, AReaderWaitingForAKeyHoldsUpNoOne) {
     ASSERT_TRUE(pty.wait_for("key:k"));
     EXPECT_EQ(pty.wait_exit(), 0);
   }
+  // keyhit sets key mode while it looks: a key the terminal holds, without
+  // Enter, from before the program started, is seen.
+  ASSERT_EQ(mkfifo((dir + "/go").c_str(), 0600), 0);
+  PtySession pty({"sh", "-c", std::string("read go <go; exec ") + CONSOLE_PROBE + " typed"}, dir);
+  pty.send("x");
+  ASSERT_TRUE(pty.wait_for("x"));  // echoed by the terminal, which holds it
+  write_file(dir + "/go", "\n");
+  EXPECT_EQ(pty.wait_exit(), 0);
+  EXPECT_EQ(pty.since_last_match(), "typed:x\r\n");
+  unlink((dir + "/go").c_str());
   unlink((dir + "/file").c_str());
   rmdir(dir.c_str());
 }

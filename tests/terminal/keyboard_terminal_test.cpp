@@ -1,5 +1,6 @@
 // The program on a real pseudo-terminal: keys without Enter, the pause, and
 // the terminal's settings put back however the program ends.
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -81,6 +82,7 @@ TEST(Terminal, EachKeyIsEchoedAtItsPromptAsTheTerminalWould) {
   };
   const Key keys[] = {
       {"up arrow", "\x1b[A", "\r\n\r\n" + kMenuTitle},
+      {"space", " ", " \r\n\r\n" + kMenuTitle},
       {"Escape alone", "\x1b", "\r\n\r\n" + kMenuTitle},
       {"bell, in caret notation", "\x07", "^G\r\n\r\n" + kMenuTitle},
       {"euro sign", "\xe2\x82\xac", "\xe2\x82\xac\r\n\r\n" + kMenuTitle},
@@ -220,6 +222,34 @@ TEST(Terminal, StartedWithAStreamRedirectedOrASignalIgnored) {
     expect_restored(pty);
   }
   {
+    SCOPED_TRACE("a key typed while the shell still starts it is kept");
+    const std::string dir = make_temp_dir();
+    ASSERT_EQ(mkfifo((dir + "/go").c_str(), 0600), 0);
+    PtySession pty({"sh", "-c", "read go <go; exec " + program}, dir);
+    pty.send("2");
+    ASSERT_TRUE(pty.wait_for("2"));  // echoed by the terminal, which holds it
+    write_file(dir + "/go", "\n");
+    ASSERT_TRUE(pty.wait_for(kPause));
+    pty.send(" q");
+    EXPECT_EQ(pty.wait_exit(), 0);
+    unlink((dir + "/go").c_str());
+    rmdir(dir.c_str());
+  }
+  {
+    SCOPED_TRACE("a script on a pipe left non-blocking: waited for, through a signal");
+    PtySession pty(
+        {"sh", "-c",
+         "cat | perl -MFcntl -e 'fcntl(STDIN, F_SETFL, O_NONBLOCK) or die; exec @ARGV' " +
+             program});
+    ASSERT_TRUE(pty.wait_for(kPrompt));
+    kill(-pty.foreground_group(), SIGCONT);
+    pty.send("2 q\n");
+    ASSERT_TRUE(pty.wait_for("2\r\n\r\nST\tChi")) << pty.output();
+    ASSERT_TRUE(pty.wait_for(kPrompt + "q"));
+    pty.send("\x04");  // and cat ends
+    EXPECT_EQ(pty.wait_exit(), 0);
+  }
+  {
     SCOPED_TRACE("standard input the terminal opened read-only: keys are still echoed");
     const std::string dir = make_temp_dir();
     PtySession pty({"sh", "-c", "exec " + program + " </dev/tty >out"}, dir);
@@ -326,21 +356,29 @@ TEST(Terminal, TypedMarksFollowTheUsersSettings) {
     const char* stty;
     std::string typed;
     std::string shown;  // from the first marks prompt on
+    const char* locale = "";
   };
   const Case cases[] = {
       {"-echo", "85 90 77\r", "\tStudent01:\t\tStudent02:\t"},
       {"eol !", "85 90 77!", "\tStudent01:\t85 90 77!\tStudent02:\t"},
+      // The width of a wide character is the user's locale's; the decimal
+      // comma of that locale stays out of the averages.
+      {"iutf8",
+       "\xe4\xb8\xad\x7f"
+       "85 90 77\r",
+       "\tStudent01:\t\xe4\xb8\xad\b \b\b \b85", "LC_ALL=de_DE.UTF-8"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.stty);
-    PtySession pty({"sh", "-c", std::string("stty ") + c.stty + "; exec " + MARKING_SYSTEM});
+    PtySession pty(
+        {"sh", "-c", std::string("stty ") + c.stty + "; " + c.locale + " exec " + MARKING_SYSTEM});
     ASSERT_NO_FATAL_FAILURE(open_keyboard_entry(pty));
     pty.send(c.typed);
     ASSERT_TRUE(pty.wait_for("\tStudent02:\t")) << pty.output();
     EXPECT_NE(pty.output().find(c.shown), std::string::npos) << pty.output();
     pty.send("\x04");
     ASSERT_TRUE(pty.wait_for(kPause));
-    EXPECT_NE(pty.output().find("01:\t85\t90\t77\t"), std::string::npos) << pty.output();
+    EXPECT_NE(pty.output().find("01:\t85\t90\t77\t252\t84.0"), std::string::npos) << pty.output();
     pty.send(" q");
     EXPECT_EQ(pty.wait_exit(), 0);
   }
@@ -348,18 +386,23 @@ TEST(Terminal, TypedMarksFollowTheUsersSettings) {
 
 // A mistake in a paste is said, and the rest of the paste is thrown away
 // instead of going on as menu keys: the pause waits for a key pressed after.
+// The next entry reads fresh marks, not what was left of the line (a line
+// holds two after Ctrl-V Ctrl-J).
 TEST(Terminal, AMistakeInAPasteCostsNothingMore) {
   PtySession pty({MARKING_SYSTEM});
   ASSERT_NO_FATAL_FAILURE(open_keyboard_entry(pty));
-  pty.send("70,90,77\n60 70 80\n1r 2 3\n55 65 75\n45 35 25\n");
+  pty.send("70,90,77\x16\n60 70 80\n1r 2 3\n55 65 75\n45 35 25\n");
   ASSERT_TRUE(pty.wait_for("Student01: not a mark: \"70,90,77\""));
   ASSERT_TRUE(pty.wait_for(kPause));
   pty.send("x");
-  ASSERT_TRUE(pty.wait_for(kPrompt));
-  pty.send("q");
+  ASSERT_NO_FATAL_FAILURE(open_keyboard_entry(pty));
+  pty.send("1 2 3\n\x04");
+  ASSERT_TRUE(pty.wait_for(kPause));
+  pty.send(" q");
   EXPECT_EQ(pty.wait_exit(), 0);
-  EXPECT_EQ(count(pty.output(), kPrompt), 3u) << pty.output();  // menu, submenu, menu
+  EXPECT_EQ(count(pty.output(), kPrompt), 5u) << pty.output();  // menu, submenu, twice; menu
   EXPECT_NE(pty.output().find("01:\t70\t 0\t 0\t"), std::string::npos) << pty.output();
+  EXPECT_NE(pty.output().find("01:\t 1\t 2\t 3\t"), std::string::npos) << pty.output();
 }
 
 TEST(Terminal, CtrlDEndsTheEntryOfMarksAndTheNextEntryReadsAgain) {
@@ -510,6 +553,14 @@ TEST(Terminal, JobControlInAnInteractiveShell) {
        "SAME-SETTINGS"},
       {"killed in the background", {program + " &", kill_and_wait}, "ENDED"},
       {"stopped, then killed", {program, "wait:" + kPrompt, "keys:\x1a", kill_and_wait}, "ENDED"},
+      // Its reads would be refused: it gives up at once, stopping no other
+      // process of its job with the SIGTTIN that would otherwise stop it.
+      {"started in the background with SIGTTIN held",
+       {"perl -MPOSIX -e 'sigprocmask(SIG_BLOCK, POSIX::SigSet->new(SIGTTIN)) or die; exec "
+        "@ARGV' " +
+            program + " | cat &",
+        "wait; jobs | grep -q Stopped || echo NOT-\"\"STOPPED"},
+       "NOT-STOPPED"},
   };
   const std::string shell_prompt = "sh> ";
   for (const Case& c : cases) {

@@ -244,6 +244,14 @@ TEST(LineEditor, EditsAsTheKernelDoes) {
        with([](EditingKeys& k) { k.ignore_cr = true; })},
       {"stty -iutf8: an erase takes a byte", "1\xc3\xa9" + erase + erase + "\n",
        with([](EditingKeys& k) { k.utf8 = false; })},
+      {"stty -iutf8: x and / end a Latin-1 word, a letter does not",
+       "1\xd7"
+       "2\xf7"
+       "3\xd8"
+       "4" +
+           word + "\n",
+       with([](EditingKeys& k) { k.utf8 = false; })},
+      {"a NUL byte (Ctrl-Space) is a character", "8" + std::string(1, '\0') + "5\n"},
       {"stty echoprt: what is erased shown between \\ and /",
        "ab\t\xc3\xa9" + erase + erase + "c" + word + "\n" + "d" + erase + "e" + erase + erase +
            "\n",
