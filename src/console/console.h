@@ -7,15 +7,34 @@
 // Installed as <marking-system/console.h>, with the static library
 // marking-system-console (CMake: marking-system::console; pkg-config:
 // marking-system-console), which needs only the C library: usable from C
-// and C++, and safe to call from several threads (they take turns).
+// and C++.
+//
+// Threads take turns to talk to the terminal. A thread waiting for a key in
+// getkey or getkeye holds up no other; a getxy meanwhile gets its reply, and
+// the keys typed meanwhile go, in order, to the waiting thread. A child made
+// by fork may call every function: it starts with none of its parent's
+// typed keys, and leaves the terminal's settings to its parent.
 //
 // On a POSIX terminal, getxy asks the terminal for the position and reads its
 // reply from the terminal's input, and whatever was typed before or during
 // the wait is kept, in order, for getkey and getkeye. A program that reads
 // standard input itself should ask keyhit first and take those keys with
 // getkey; a reply that comes after getxy gave up (500 ms) is dropped on that
-// path, but reaches a program's own read as typed bytes. Each call leaves the
-// terminal's settings as it found them.
+// path, but reaches a program's own read as typed bytes. The settings a call
+// finds are put back when the last call waiting for keys returns. What a
+// program changed of the cursor and the colours is put back when it ends
+// (returning, exit, Ctrl-C and every signal that ends it) and while it is
+// stopped, on POSIX and Windows alike.
+//
+// The presets of setrgb, foreground on background, the same everywhere:
+//   0 bright white on black     8 dark grey on bright white
+//   1 light red on black        9 light red on bright white
+//   2 light green on black     10 light green on bright white
+//   3 yellow on black          11 yellow on bright white
+//   4 light blue on black      12 light blue on bright white
+//   5 light magenta on black   13 light magenta on bright white
+//   6 light cyan on black      14 light cyan on bright white
+//   7 dark grey on dark grey   15 bright white on bright white
 #pragma once
 
 #ifdef __cplusplus
