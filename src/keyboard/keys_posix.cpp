@@ -39,11 +39,6 @@ void show_again() {
   again.flush();
 }
 
-// Key mode is held from the start. Where it could not be set (started in the
-// background with SIGTTIN ignored, say) the terminal edits and echoes, the
-// program does not, and each read tries again.
-bool in_key_mode() { return terminal_in_key_mode() || terminal_hold_keys(); }
-
 void show_nothing(std::string_view /*bytes*/) {}
 
 // One line of marks: each key queued is edited in, whenever it was typed,
@@ -52,7 +47,8 @@ void show_nothing(std::string_view /*bytes*/) {}
 long terminal_line(char* buffer, long size) {
   TerminalTurn turn;
   LineEditor& editor = line_editor();
-  Echo shown(in_key_mode() ? terminal_echo : show_nothing);
+  // Where key mode is not in force, the terminal edits and echoes itself.
+  Echo shown(terminal_in_key_mode() || terminal_hold_keys() ? terminal_echo : show_nothing);
   line_now = &editor;
   LineEditor::Result result = LineEditor::Result::kEditing;
   while (result == LineEditor::Result::kEditing) {
@@ -78,10 +74,13 @@ long terminal_line(char* buffer, long size) {
 
 }  // namespace
 
+// Key mode is held from now on. Where it cannot be set (started in the
+// background with SIGTTIN ignored, say), the terminal's own editing serves,
+// and each read tries again.
 void open_keyboard() {
   if (!stdin_is_interactive()) return;
   TerminalTurn turn;
-  in_key_mode();  // where it cannot be set, the terminal's own editing serves
+  terminal_hold_keys();
   terminal_when_continued(show_again);
 }
 
@@ -105,7 +104,7 @@ long read_input(char* buffer, long size) {
 int read_one_key(bool echo) {
   fflush(stdout);
   TerminalTurn turn;
-  in_key_mode();
+  if (!terminal_in_key_mode()) terminal_hold_keys();
   const size_t length = terminal_read_key(echo);
   if (length == 0) return EOF;
   const int first = static_cast<unsigned char>(terminal_queued()[0]);

@@ -1,3 +1,4 @@
+// How typed keys are shown, and where: see echo.h.
 #include "terminal/echo.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// The one queue of the terminal's bytes, and reading a key from it: see input.h.
 #include "terminal/input.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// Where one key press ends in the bytes a terminal sends: see key_decoder.h.
 #include "terminal/key_decoder.h"
 
 namespace {

@@ -1,3 +1,4 @@
+// Replies that came after their query gave up, dropped: see late_replies.h.
 #include "terminal/late_replies.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// A line of marks edited as the terminal's canonical mode edits it: see line_editor.h.
 #include "terminal/line_editor.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// Which terminal, the settings found, key mode: see mode.h.
 #include "terminal/mode.h"
 
 #include <fcntl.h>

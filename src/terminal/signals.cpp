@@ -1,3 +1,4 @@
+// The handlers that put the terminal back on every way out: see signals.h.
 #include "terminal/signals.h"
 
 #include <pthread.h>

@@ -1,3 +1,4 @@
+// The terminal's one lock, and waiting without it: see turn.h.
 #include "terminal/turn.h"
 
 #include <fcntl.h>
