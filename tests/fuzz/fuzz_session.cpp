@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   marking_main(1, argv);
   // A session may end on Q with input left over: take it all, so the next run starts clean.
   discard_input();
-  while (read_key() != EOF) {
+  while (read_key("") != EOF) {
   }
   fflush(stdout);
   return 0;
