@@ -21,7 +21,6 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -32,6 +31,7 @@
 
 #include "console/console.h"
 #include "internal.h"
+#include "terminal/echo.h"
 #include "terminal/input.h"
 #include "terminal/key_decoder.h"
 #include "terminal/mode.h"
@@ -103,14 +103,7 @@ struct HandlerText {
     while ((n /= 10) > 0);
     while (count > 0 && size < sizeof text) text[size++] = digits[--count];
   }
-  void write_out() const {
-    for (size_t at = 0; at < size;) {
-      const ssize_t n = write(STDOUT_FILENO, text + at, size - at);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return;
-      at += static_cast<size_t>(n);
-    }
-  }
+  void write_out() const { write_all(STDOUT_FILENO, std::string_view(text, size)); }
 };
 
 void put_back_cursor_and_colours() {

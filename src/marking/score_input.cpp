@@ -203,8 +203,10 @@ void scoreFromFile() {
   bool stored[kStudents] = {};  // a student got a mark from the file
   // One record per row; records after the fifth have no row and are not read.
   for (int row = 0; row < kStudents && !feof(file); ++row) {
-    char label_text[100], rest_text[100];  // read and thrown away
-    const std::string_view label = in.field(label_text, 22);
+    // Read and thrown away: the label; the rest of the line, after a sign
+    // read on its own, to say what stands there when a mark cannot be read.
+    char label_text[22], there_text[1 + 99];
+    const std::string_view label = in.field(label_text, sizeof label_text);
     if (ferror(file)) {
       report_unreadable();
       fclose(file);
@@ -218,14 +220,11 @@ void scoreFromFile() {
     while (read < kSubjects && read_file_mark(in, &score[row][read], &sign)) ++read;
     stored[row] = read > 0;
     const int line = in.line;
-    const std::string_view rest = in.field(rest_text, 99);  // the rest of the line is dropped
+    there_text[0] = sign;
+    const std::string_view rest = in.field(there_text + 1, sizeof there_text - 1);
     // A blank line at the end of the file is no record, nor one cut short.
     const bool a_record = read > 0 || !blank(label) || !rest.empty() || sign;
     if (read < kSubjects) {
-      // What stands there: a sign read on its own, and the rest of the line.
-      char there_text[1 + sizeof rest_text];
-      there_text[0] = sign;
-      memcpy(there_text + 1, rest.data(), rest.size());
       const std::string_view there(there_text + (sign ? 0 : 1), rest.size() + (sign ? 1 : 0));
       if (!there.empty())
         report_not_a_mark(line, there);

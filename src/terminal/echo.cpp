@@ -50,7 +50,11 @@ void Echo::flush() {
 
 void terminal_echo(std::string_view bytes) {
   const int fd = isatty(STDOUT_FILENO) ? STDOUT_FILENO : echo_fd();
-  while (fd >= 0 && !bytes.empty()) {
+  if (fd >= 0) write_all(fd, bytes);
+}
+
+void write_all(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
     const ssize_t n = write(fd, bytes.data(), bytes.size());
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return;

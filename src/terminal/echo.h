@@ -34,6 +34,9 @@ class Echo {
 // that is a terminal, else on the terminal itself.
 void terminal_echo(std::string_view bytes);
 
+// Writes all of the bytes, through signals; safe in a signal handler.
+void write_all(int fd, std::string_view bytes);
+
 // A key read at a menu, shown as the terminal would echo it: a control byte
 // in caret notation, Enter as a line feed, an escape sequence not at all, as
 // it would move the cursor.

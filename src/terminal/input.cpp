@@ -1,7 +1,6 @@
 // The one queue of the terminal's bytes, and reading a key from it: see input.h.
 #include "terminal/input.h"
 
-#include <fcntl.h>
 #include <pthread.h>
 #include <unistd.h>
 
