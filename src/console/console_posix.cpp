@@ -13,9 +13,9 @@
 //   DA        CSI c                asks what the terminal is, answered
 //                                  with CSI ? ... c
 //
-// Every function holds the terminal's turn while it runs, so that threads
+// Every function holds the terminal's lock while it runs, so that threads
 // take turns: a position query then gets its own reply, and sequences are
-// not mixed. A wait for a key lets the turn go meanwhile. The library needs
+// not mixed. A wait for a key lets the lock go meanwhile. The library needs
 // only the C library at link time: no exceptions, and nothing of the C++
 // runtime.
 #include <sys/ioctl.h>
@@ -33,7 +33,7 @@
 #include "internal.h"
 #include "terminal/echo.h"
 #include "terminal/input.h"
-#include "terminal/key_decoder.h"
+#include "terminal/lock.h"
 #include "terminal/mode.h"
 #include "terminal/signals.h"
 
@@ -50,12 +50,12 @@ constexpr char kHideCursor[] = CSI "?25l";
 constexpr char kToggleFullScreen[] = CSI "10;2t";
 constexpr char kDefaultColours[] = CSI "0m";
 constexpr char kDefaultShape[] = CSI "0 q";
-constexpr char kAskPosition[] = CSI "6n";
-constexpr char kAskAttributes[] = CSI "c";
+// DSR, then DA: the attributes reply ends the wait for the position's.
+constexpr char kAskPosition[] = CSI "6n" CSI "c";
 constexpr int kBlockShape = 2, kUnderlineShape = 4;  // steady cursor shapes
 constexpr int kReplyTimeoutMs = 500;
 
-using Turn = TerminalTurn;
+using Lock = TerminalLock;
 
 bool starts_with(std::string_view text, std::string_view start) {
   return text.size() >= start.size() && memcmp(text.data(), start.data(), start.size()) == 0;
@@ -137,7 +137,7 @@ void remember_to_put_back() {
   static bool registered = false;
   if (registered) return;
   registered = true;
-  terminal_on_every_way_out(put_back_cursor_and_colours, set_cursor_and_colours_again);
+  terminal_register_restore(put_back_cursor_and_colours, set_cursor_and_colours_again);
 }
 
 // ANSI colour numbers run red 1, green 2, blue 4: the console's bits reversed.
@@ -170,51 +170,14 @@ bool attributes_reply(std::string_view key) {
   return key.size() >= 4 && starts_with(key, CSI "?") && key.back() == 'c';
 }
 
-int ms_left(long long deadline_ms) {
-  const long long left = deadline_ms - monotonic_ms();
-  return left > 0 ? static_cast<int>(left) : 0;
-}
-
-// Asks for the position, then for the attributes, and reads what the terminal
-// sends key by key until the attributes reply. The last position reply before
-// it is the answer: a key shaped like one (Shift+F3 sends CSI 1 ; 2 R) comes
-// before the real reply. Everything else stays queued, in order, as typed input.
+// Asks for the position, then for the attributes, whose reply ends the wait.
+// The last position reply before it is the answer: a key shaped like one
+// (Shift+F3 sends CSI 1 ; 2 R) comes before the real reply.
 bool ask_position(int* row, int* column) {
-  emit(kAskPosition);
-  emit(kAskAttributes);
-  const long long deadline = monotonic_ms() + kReplyTimeoutMs;
-  size_t at = terminal_queued().size();  // what was queued before is typed input
-  size_t reply_at = 0, reply_length = 0;
-  bool gap_passed = false, answered = false;
-  for (;;) {
-    const std::string_view queued = terminal_queued();
-    const std::string_view rest(queued.data() + at, queued.size() - at);
-    const size_t length = key_length(rest.data(), rest.size(), gap_passed);
-    if (length == 0) {
-      if (gap_passed) break;
-      gap_passed = terminal_fill(ms_left(deadline)) <= 0;
-      continue;
-    }
-    const std::string_view key(rest.data(), length);
-    if (attributes_reply(key)) {
-      terminal_remove(at, length);
-      answered = true;
-      break;
-    }
-    if (position_reply(key, row, column)) {
-      reply_at = at;
-      reply_length = length;
-    }
-    at += length;
-  }
-  // Without an attributes reply, the last position reply is the best answer
-  // there is; the replies still owed are dropped if they come late.
-  terminal_remove(reply_at, reply_length);
-  if (!answered) {
-    if (reply_length == 0) terminal_owe_reply(position_shaped);
-    terminal_owe_reply(attributes_reply);
-  }
-  return reply_length > 0;
+  Reply position = {position_shaped, {}, 0};
+  terminal_ask(kAskPosition, &position, 1, attributes_reply, kReplyTimeoutMs);
+  return position.size > 0 &&
+         position_reply(std::string_view(position.bytes, position.size), row, column);
 }
 
 // The Windows console has its new size when the call returns; a terminal
@@ -233,30 +196,22 @@ void await_size(int width, int height) {
   }
 }
 
-size_t key_left = 0;  // bytes of the key read last, still to be given
-
 // One byte of the next key, as conio's getch gives an arrow byte by byte. The
-// key is read whole, in key mode (the caller's settings are put back after),
+// key is read whole, in key mode (the caller's settings are restored after),
 // from the queue the position query also reads, so no key typed is lost to
 // it. Where key mode cannot be set, the key is read in the caller's mode.
 int key_byte(bool echo) {
-  Turn turn;
-  if (key_left == 0) {
-    const bool held = terminal_hold_keys();
-    key_left = terminal_read_key(echo);
-    if (held) terminal_release_keys();
-    if (key_left == 0) return EOF;
-  }
-  const int byte = terminal_queued()[0] & 0xff;
-  terminal_take(1);
-  --key_left;
+  Lock lock;
+  const bool entered = terminal_enter_key_mode();
+  const int byte = terminal_read_key_byte(echo);
+  if (entered) terminal_leave_key_mode();
   return byte;
 }
 
 }  // namespace
 
 void gotoxy(int x, int y) {
-  Turn turn;
+  Lock lock;
   x = low16(x);
   y = low16(y);
   // Off the screen nothing moves, as the console refuses a cell off its buffer.
@@ -268,7 +223,7 @@ void gotoxy(int x, int y) {
 // Sizes from 50 up fill half the cell or more and show as a block; smaller
 // ones as an underline. A size outside 1 to 100 changes nothing, as on Windows.
 void SetCursorVisible(int visible, int size) {
-  Turn turn;
+  Lock lock;
   if (!takes_sequences() || size < 1 || size > 100) return;
   remember_to_put_back();
   shape_set = size >= 50 ? kBlockShape : kUnderlineShape;
@@ -278,21 +233,21 @@ void SetCursorVisible(int visible, int size) {
 }
 
 void getxy(int* x, int* y) {
-  Turn turn;
+  Lock lock;
   *x = *y = 0;
   if (!takes_sequences()) return;
   fflush(stdout);
-  if (!terminal_hold_keys()) return;  // the replies must not be echoed
+  if (!terminal_enter_key_mode()) return;  // the replies must not be echoed
   int row = 0, column = 0;
   if (ask_position(&row, &column)) {
     *x = column - 1;
     *y = row - 1;
   }
-  terminal_release_keys();
+  terminal_leave_key_mode();
 }
 
 void clrscr(void) {
-  Turn turn;
+  Lock lock;
   if (!takes_sequences()) return;
   fputs(kEraseScreen, stdout);
   fputs(kEraseScrollback, stdout);
@@ -300,12 +255,12 @@ void clrscr(void) {
 }
 
 void clreol(void) {
-  Turn turn;
+  Lock lock;
   if (takes_sequences()) emit(kEraseToEndOfLine);
 }
 
 void setrgb(int preset) {
-  Turn turn;
+  Lock lock;
   if (!takes_sequences()) return;
   const int attribute = preset_attribute(preset);
   const int foreground = attribute & 0x0F, background = attribute >> 4;
@@ -317,7 +272,7 @@ void setrgb(int preset) {
 }
 
 void SetScrnSize(int width, int height) {
-  Turn turn;
+  Lock lock;
   width = low16(width);
   height = low16(height);
   if (!takes_sequences() || width < 1 || height < 1) return;
@@ -327,12 +282,12 @@ void SetScrnSize(int width, int height) {
 }
 
 void togglefullscreen(void) {
-  Turn turn;
+  Lock lock;
   if (takes_sequences()) emit(kToggleFullScreen);
 }
 
 void normvideo(void) {
-  Turn turn;
+  Lock lock;
   if (!takes_sequences()) return;
   foreground_set = background_set = 0;
   emit(kDefaultColours);
@@ -343,12 +298,11 @@ int getkey(void) { return key_byte(false); }
 int getkeye(void) { return key_byte(true); }
 
 int keyhit(void) {
-  Turn turn;
-  if (key_left > 0 || !terminal_queued().empty()) return 1;
+  Lock lock;
   // In the caller's mode the terminal may hold typed keys until Enter; where
   // key mode cannot be set, it is looked at in that mode.
-  const bool held = terminal_hold_keys();
-  terminal_fill(0);
-  if (held) terminal_release_keys();
-  return terminal_queued().empty() ? 0 : 1;
+  const bool entered = terminal_enter_key_mode();
+  const bool waiting = terminal_key_waiting();
+  if (entered) terminal_leave_key_mode();
+  return waiting ? 1 : 0;
 }

@@ -18,7 +18,7 @@ constexpr int kNotLookedFor = -2;
 int echo_fd() {
   static int fd = kNotLookedFor;
   if (fd != kNotLookedFor) return fd;
-  const int terminal = terminal_fd();
+  const int terminal = terminal_find();
   const int flags = terminal >= 0 ? fcntl(terminal, F_GETFL) : -1;
   if (flags >= 0 && (flags & O_ACCMODE) != O_RDONLY) return fd = terminal;
   char name[256] = "";

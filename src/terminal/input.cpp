@@ -1,15 +1,21 @@
-// The one queue of the terminal's bytes, and reading a key from it: see input.h.
+// The one queue of the terminal's bytes, and the reads from it: see input.h.
 #include "terminal/input.h"
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
 
 #include "terminal/echo.h"
 #include "terminal/key_decoder.h"
+#include "terminal/lock.h"
 #include "terminal/mode.h"
+#include "terminal/signals.h"
 
 namespace {
 
@@ -19,20 +25,103 @@ namespace {
 constexpr size_t kQueueSize = 1 << 16;
 char queue[kQueueSize];
 size_t head = 0, tail = 0;
+// A key given a byte a call: its bytes not yet given stay where they were
+// read, before `head`, until the last is given.
+size_t given_at = 0, given_left = 0;
 bool ended = false;
 int read_error = 0;
 unsigned long reads = 0;  // of the terminal, by any thread
+long long last_read_ms = 0;
 
 LateReplies owed;
 constexpr long long kReplyOwedForMs = 3000;
 
+// Readers waiting without the lock, and the pipe that wakes them.
+int waiting = 0;
+int wake_read = -1;
+volatile sig_atomic_t wake_write = -1;
+volatile sig_atomic_t resumed = 0;  // the reader shows again what it waits at
+void (*redraw)() = nullptr;
+
+void wake() {
+  const int fd = wake_write;
+  const char byte = 0;
+  if (fd >= 0 && write(fd, &byte, 1) < 0) return;  // full: waking already
+}
+
+void note_resumed() {
+  resumed = 1;
+  wake();
+}
+
+void make_wake_pipe() {
+  static bool registered = false;
+  if (!registered) {
+    registered = true;
+    terminal_register_restore(nullptr, note_resumed);
+  }
+  int ends[2];
+  if (wake_read >= 0 || pipe(ends) < 0) return;
+  for (const int end : ends) {
+    fcntl(end, F_SETFD, FD_CLOEXEC);
+    fcntl(end, F_SETFL, O_NONBLOCK);
+  }
+  wake_read = ends[0];
+  wake_write = ends[1];
+}
+
+// A forked child's readers are not its parent's: no queue, no key given part
+// way, no reader waiting, and a wake pipe of its own when it needs one.
+void start_afresh_in_child() {
+  head = tail = given_left = 0;
+  waiting = 0;
+  resumed = 0;
+  if (wake_read >= 0) {
+    close(wake_read);
+    close(wake_write);
+  }
+  wake_read = wake_write = -1;
+}
+
+void take(size_t count) { head += count; }
+
+// Bytes that were not typed input: a query's reply.
+void remove(size_t at, size_t count) {
+  memmove(queue + at, queue + at + count, tail - at - count);
+  tail -= count;
+}
+
+// Waits for the terminal's bytes, with the lock let go: woken when another
+// thread has left keys queued, or the program resumed.
+Ready wait_letting_go(int fd, int timeout_ms) {
+  make_wake_pipe();
+  const int wake_fd = wake_read;
+  ++waiting;
+  TerminalLock::unlock();
+  const Ready ready = wait_ready(fd, false, wake_fd, timeout_ms);
+  const int wait_error = errno;
+  TerminalLock::relock();
+  --waiting;
+  char bytes[64];
+  while (ready == Ready::kWoken && waiting == 0 && read(wake_fd, bytes, sizeof bytes) > 0) {
+  }
+  if (resumed) {
+    resumed = 0;
+    if (redraw) redraw();
+  }
+  errno = wait_error;
+  return ready;
+}
+
 // Reads what the terminal has onto the end of the queue, dropping late
-// replies among the keys it completes.
+// replies among the keys it completes, and wakes a reader that waits.
 long read_into_queue(int fd) {
-  if (head > 0) {  // room at the end
-    memmove(queue, queue + head, tail - head);
-    tail -= head;
-    head = 0;
+  const size_t keep = given_left > 0 ? given_at : head;
+  if (keep > 0) {  // room at the end
+    memmove(queue, queue + keep, tail - keep);
+    tail -= keep;
+    head -= keep;
+    given_at -= given_left > 0 ? keep : 0;
   }
   if (tail == kQueueSize) return 0;
   ++reads;
@@ -44,14 +133,16 @@ long read_into_queue(int fd) {
     ended = n < 0 || terminal_in_key_mode();
     return -1;
   }
+  last_read_ms = monotonic_ms();
   const size_t read_from = tail;
-  tail = owed.drop(queue, tail + static_cast<size_t>(n), read_from, monotonic_ms());
+  tail = owed.drop(queue, tail + static_cast<size_t>(n), read_from, last_read_ms);
+  if (waiting > 0) wake();
   return n;
 }
 
 // The terminal, unless it cannot be read.
 int readable_terminal() {
-  const int fd = terminal_fd();
+  const int fd = terminal_find();
   if (fd < 0 || ended) return -1;
   if (terminal_write_only()) {
     read_error = EBADF;
@@ -61,17 +152,14 @@ int readable_terminal() {
   return fd;
 }
 
-// A forked child's readers are not its parent's.
-void empty_queue() { head = tail = 0; }
-
-// Reads what the terminal sends within timeout_ms, waiting as `wait` does:
-// wait_readable (the turn kept) or wait_letting_go (another thread's keys,
-// or a continue, end the wait as bytes read do: then 1).
-long fill(int timeout_ms, int (*wait)(int fd, int timeout_ms)) {
+// Reads what the terminal sends within timeout_ms, the lock let go meanwhile
+// (`letting_go`) or kept. The count read; 0 when the time ran out, or a
+// waiting reader was woken; -1 at the end of input.
+long fill(int timeout_ms, bool letting_go) {
   static bool forks_noted = false;
   if (!forks_noted) {
     forks_noted = true;
-    pthread_atfork(nullptr, nullptr, empty_queue);
+    pthread_atfork(nullptr, nullptr, start_afresh_in_child);
   }
   const int fd = readable_terminal();
   if (fd < 0) return -1;
@@ -79,82 +167,145 @@ long fill(int timeout_ms, int (*wait)(int fd, int timeout_ms)) {
   // From the background a read stops the job (SIGTTIN), or fails at once
   // where SIGTTIN is ignored or held: no wait comes first, which would take
   // a key typed for the job in front.
-  const int ready = terminal_in_foreground() ? wait(fd, timeout_ms) : 1;
-  if (ready == 0) return 0;
-  if (ready < 0) {
+  Ready ready = Ready::kReady;
+  if (terminal_in_foreground())
+    ready = letting_go ? wait_letting_go(fd, timeout_ms) : wait_ready(fd, false, -1, timeout_ms);
+  if (ready == Ready::kTimedOut || ready == Ready::kWoken) return 0;
+  if (ready == Ready::kFailed) {
     read_error = errno;
     ended = true;
     return -1;
   }
-  // Another thread may have read the terminal's bytes while the turn was let go.
-  if (ready == 2 || (reads != reads_before && wait_readable(fd, 0) != 1)) return 1;
+  // Another thread may have read the terminal's bytes while the lock was let go.
+  if (reads != reads_before && wait_ready(fd, false, -1, 0) != Ready::kReady) return 0;
   return read_into_queue(fd);
+}
+
+// Waits, at most wait_ms, for the whole key at the front of the queue: its
+// length; 0 when none came in time; -1 at the end of input. A key cut short
+// is whole once no byte has followed it for kKeyGapMs.
+long next_key(int wait_ms) {
+  const long long deadline = monotonic_ms() + (wait_ms > 0 ? wait_ms : 0);
+  for (bool looked = false;;) {
+    const long long now = monotonic_ms();
+    const bool gap_passed = ended || now - last_read_ms >= kKeyGapMs;
+    if (const size_t length = key_length(queue + head, tail - head, gap_passed)) return length;
+    if (ended) return -1;
+    long long timeout = wait_ms == kWaitForever ? kWaitForever : deadline - now;
+    if (looked && timeout != kWaitForever && timeout <= 0) return 0;
+    if (head < tail) {  // the rest of a key that has begun: at most until the gap
+      const long long gap_left = last_read_ms + kKeyGapMs - now;
+      if (timeout == kWaitForever || gap_left < timeout) timeout = gap_left;
+    }
+    fill(timeout > 0 || timeout == kWaitForever ? static_cast<int>(timeout) : 0, true);
+    looked = true;
+  }
 }
 
 }  // namespace
 
-bool terminal_has_queued() { return head < tail; }
+Read terminal_read_key(int wait_ms, std::string_view* key) {
+  const long length = next_key(wait_ms);
+  if (length <= 0) return length < 0 ? Read::kEnded : Read::kNone;
+  *key = std::string_view(queue + head, static_cast<size_t>(length));
+  take(static_cast<size_t>(length));
+  return Read::kKey;
+}
 
-long terminal_fill(int timeout_ms) { return fill(timeout_ms, wait_readable); }
+Read terminal_read_typed_key(std::string_view* key, bool echo) {
+  for (;;) {
+    const Read read = terminal_read_key(kWaitForever, key);
+    if (read != Read::kKey || !terminal_in_key_mode()) return read;
+    if (key->size() == 1) {
+      const int mapped = mapped_input(key->front() & 0xff, terminal_editing_keys());
+      if (mapped < 0) continue;
+      queue[key->data() - queue] =
+          static_cast<char>(mapped);  // the key is taken: its bytes are its reader's
+    }
+    if (echo) echo_key(*key);
+    return read;
+  }
+}
+
+int terminal_read_key_byte(bool echo) {
+  if (given_left == 0) {
+    std::string_view key;
+    if (terminal_read_typed_key(&key, echo) != Read::kKey) return EOF;
+    given_at = static_cast<size_t>(key.data() - queue);
+    given_left = key.size();
+  }
+  --given_left;
+  return queue[given_at++] & 0xff;
+}
+
+bool terminal_key_queued() { return key_length(queue + head, tail - head, false) > 0; }
+
+bool terminal_key_waiting() {
+  if (given_left > 0 || head < tail) return true;
+  fill(0, false);
+  return head < tail;
+}
 
 int terminal_read_error() { return read_error; }
 
-std::string_view terminal_queued() { return std::string_view(queue + head, tail - head); }
-
-void terminal_take(size_t count) {
-  head += count;
-  if (head >= tail) head = tail = 0;
-}
-
-void terminal_remove(size_t offset, size_t count) {
-  const size_t at = head + offset;
-  if (at >= tail) return;
-  if (count > tail - at) count = tail - at;
-  memmove(queue + at, queue + at + count, tail - at - count);
-  tail -= count;
-}
-
 void terminal_discard() {
-  head = tail = 0;
+  head = tail = given_left = 0;
   terminal_flush_input();
 }
 
-size_t terminal_next_key() {
-  for (bool gap_passed = false;;) {
-    const std::string_view queued = terminal_queued();
-    if (const size_t length = key_length(queued.data(), queued.size(), gap_passed)) return length;
-    // Without end for a first byte, then for the gap that ends a key cut short.
-    const long got = fill(queued.empty() ? kWaitForever : kKeyGapMs, wait_letting_go);
-    if (got < 0 && terminal_queued().empty()) return 0;
-    gap_passed = got <= 0;
-  }
-}
-
-size_t terminal_read_key(bool echo) {
+bool terminal_ask(std::string_view query, Reply* replies, size_t count, ReplyShape last,
+                  int timeout_ms) {
+  write_all(STDOUT_FILENO, query);
+  const long long deadline = monotonic_ms() + timeout_ms;
+  constexpr size_t kMostReplies = 4;
+  count = std::min(count, kMostReplies);
+  size_t found_at[kMostReplies];  // from `head`
+  bool found[kMostReplies] = {};
+  size_t at = tail - head;  // what was queued before is typed input
+  bool gap_passed = false, answered = false;
   for (;;) {
-    const size_t length = terminal_next_key();
-    if (length == 0 || !terminal_in_key_mode()) return length;
-    if (length == 1) {
-      const int mapped = mapped_input(queue[head] & 0xff, terminal_editing_keys());
-      if (mapped < 0) {
-        terminal_take(1);
-        continue;
-      }
-      queue[head] = static_cast<char>(mapped);
+    const size_t length = key_length(queue + head + at, tail - head - at, gap_passed);
+    if (length == 0) {
+      if (gap_passed) break;
+      const long long left = deadline - monotonic_ms();
+      gap_passed = fill(left > 0 ? static_cast<int>(left) : 0, false) <= 0;
+      continue;
     }
-    if (echo) echo_key(std::string_view(queue + head, length));
-    return length;
+    const std::string_view key(queue + head + at, length);
+    if (last(key)) {
+      remove(head + at, length);
+      answered = true;
+      break;
+    }
+    for (size_t i = 0; i < count; ++i) {
+      if (!replies[i].shape(key) || length > sizeof replies[i].bytes) continue;
+      memcpy(replies[i].bytes, key.data(), length);
+      replies[i].size = length;
+      found_at[i] = at;
+      found[i] = true;
+    }
+    at += length;
   }
+  // The replies found leave the queue, the later first, so that the earlier's
+  // place holds.
+  for (bool left[kMostReplies] = {found[0], found[1], found[2], found[3]};;) {
+    size_t latest = count;
+    for (size_t i = 0; i < count; ++i)
+      if (left[i] && (latest == count || found_at[i] > found_at[latest])) latest = i;
+    if (latest == count) break;
+    remove(head + found_at[latest], replies[latest].size);
+    left[latest] = false;
+  }
+  if (!answered) {
+    // What is still owed is dropped if it comes late.
+    for (size_t i = 0; i < count; ++i)
+      if (!found[i]) owed.owe(replies[i].shape, monotonic_ms() + kReplyOwedForMs);
+    owed.owe(last, monotonic_ms() + kReplyOwedForMs);
+  }
+  return answered;
 }
 
-void terminal_owe_reply(ReplyShape shape) { owed.owe(shape, monotonic_ms() + kReplyOwedForMs); }
-
-long read_waiting(int fd, char* buffer, size_t size) {
-  for (;;) {
-    const ssize_t n = read(fd, buffer, size);
-    if (n >= 0) return n;
-    if (errno == EINTR) continue;
-    // Left non-blocking by an earlier program: wait, as a blocking read would.
-    if ((errno != EAGAIN && errno != EWOULDBLOCK) || wait_readable(fd, kWaitForever) < 0) return -1;
-  }
+void terminal_on_resume_redraw(void (*show)()) {
+  redraw = show;
+  make_wake_pipe();  // from now on, not only from the first wait
 }

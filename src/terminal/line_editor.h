@@ -8,37 +8,7 @@
 #include <string_view>
 
 #include "terminal/echo.h"
-
-// The terminal's editing keys (its c_cc), -1 where one is disabled, and the
-// flags that say how typed input is mapped and echoed (its c_iflag, c_lflag).
-struct EditingKeys {
-  int erase = 0x7f;         // VERASE: one character
-  int kill = 0x15;          // VKILL: the whole line
-  int word_erase = 0x17;    // VWERASE: the last word
-  int literal_next = 0x16;  // VLNEXT: the next key as it is
-  int reprint = 0x12;       // VREPRINT: the line shown again on a row of its own
-  int end_of_file = 0x04;   // VEOF
-  int end_of_line = -1;     // VEOL and VEOL2: end the line, and stay in it
-  int end_of_line2 = -1;
-  bool utf8 = true;             // IUTF8: an erase takes a whole UTF-8 character
-  bool cr_to_nl = true;         // ICRNL
-  bool nl_to_cr = false;        // INLCR
-  bool ignore_cr = false;       // IGNCR
-  bool echo = true;             // ECHO
-  bool echo_erase = true;       // ECHOE: an erase rubs the character out
-  bool echo_kill = true;        // ECHOK: a kill ends the row shown
-  bool echo_kill_erase = true;  // ECHOKE: a kill rubs the line out
-  bool echo_control = true;     // ECHOCTL: control bytes in caret notation (^G)
-  bool echo_newline = false;    // ECHONL: a line's end is shown without ECHO
-  bool echo_print = false;      // ECHOPRT: erased characters shown between \ and /
-};
-
-// A typed byte as the terminal's input mapping gives it (CR and NL swapped
-// as ICRNL and INLCR say), or -1 where it is dropped (IGNCR).
-inline int mapped_input(int byte, const EditingKeys& keys) {
-  if (byte == '\r') return keys.ignore_cr ? -1 : keys.cr_to_nl ? '\n' : '\r';
-  return byte == '\n' && keys.nl_to_cr ? '\r' : byte;
-}
+#include "terminal/mode.h"
 
 class LineEditor {
  public:
@@ -51,6 +21,8 @@ class LineEditor {
   };
 
   explicit LineEditor(const EditingKeys& keys) : keys_(keys) {}
+  // The terminal's keys and flags from now on: the settings may be taken again.
+  void use_keys(const EditingKeys& keys) { keys_ = keys; }
 
   // Takes one key, whole as key_length tells it, unmapped, and adds its echo.
   Result key(std::string_view key, Echo* echo);

@@ -20,7 +20,8 @@ bool write_only_ = false;  // opened for writing only (`0>/dev/tty`): no keys to
 
 termios found_;
 termios keys_;
-int holds_ = 0;
+bool taken_ = false;  // found_ holds the settings found
+int users_ = 0;       // of key mode
 // The terminal in key mode, -1 while the settings are as found: all that the
 // signal handlers read.
 volatile sig_atomic_t changed_fd_ = -1;
@@ -54,7 +55,7 @@ bool in_foreground(int fd) {
 // the job's shell brings it to the front. False where nothing would: SIGTTIN
 // ignored or held, or a job that no shell can continue (the kernel drops the
 // stop; after a hundred tries the program takes it as such).
-bool hold_foreground(int fd) {
+bool wait_for_foreground(int fd) {
   constexpr int kMostStops = 100;
   for (int stops = 0; !in_foreground(fd); ++stops) {
     struct sigaction action {};
@@ -96,10 +97,11 @@ void set_settings(int fd, const termios& settings, bool restore, bool hold_all =
   pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
-// The settings to put back, taken in the foreground: in the background they
+// The settings to restore, taken in the foreground: in the background they
 // may be a shell's own (bash's line editor holds the terminal raw).
 bool take_settings(int fd) {
-  if (!hold_foreground(fd) || tcgetattr(fd, &found_) < 0) return false;
+  if (!wait_for_foreground(fd) || tcgetattr(fd, &found_) < 0) return false;
+  taken_ = true;
   keys_ = found_;
   // The program maps CR and NL itself, so that Ctrl-V can quote them.
   keys_.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR);
@@ -111,25 +113,36 @@ bool take_settings(int fd) {
 
 void forget_changes() {
   changed_fd_ = -1;
-  holds_ = 0;
+  users_ = 0;
 }
 
-// Puts the settings found back, having forgotten that they were changed, so
+// Restores the settings found, having forgotten that they were changed, so
 // that a stop and continue in between cannot set key mode again after it.
 // Signals wait meanwhile: one that came between the two would find nothing
-// to put back, with the settings not yet back.
-void put_back_and_forget() {
+// to restore, with the settings not yet restored.
+void restore_and_forget() {
   const int fd = changed_fd_;
   forget_changes();
   if (fd >= 0) set_settings(fd, found_, true, true);
 }
 
+// The signal handlers' part (terminal/signals.h), safe in them.
+void restore_settings() {
+  const int fd = changed_fd_;
+  if (fd >= 0) set_settings(fd, found_, true);
+}
+
+void resume_key_mode() {
+  const int fd = changed_fd_;
+  if (fd >= 0) set_settings(fd, keys_, false);
+}
+
 }  // namespace
 
-// While key mode is held the terminal is the one it was set on; between
-// holds, a caller may have closed its descriptor.
-int terminal_fd() {
-  if (fd_ >= 0 && holds_ == 0 && !same_terminal(fd_, device_)) {
+// While key mode is in force the terminal is the one it was set on; between
+// times, a caller may have closed its descriptor.
+int terminal_find() {
+  if (fd_ >= 0 && users_ == 0 && !same_terminal(fd_, device_)) {
     // Not ours to close: the number is someone else's now.
     const dev_t before = device_;
     const bool changed = changed_fd_ >= 0;
@@ -137,78 +150,67 @@ int terminal_fd() {
     if (changed && fd_ >= 0 && device_ == before)
       changed_fd_ = fd_;  // the same terminal, reached another way
     else if (changed)
-      forget_changes();  // nothing left to put the settings back through
+      forget_changes();  // nothing left to restore the settings through
   }
   if (fd_ == kNotLookedFor) look_for_terminal();
   return fd_;
 }
 
-bool terminal_hold_keys() {
-  const int fd = terminal_fd();
+bool terminal_enter_key_mode() {
+  const int fd = terminal_find();
   if (fd < 0) return false;
-  if (holds_ > 0) {
-    ++holds_;
+  if (users_ > 0) {
+    ++users_;
     return true;
   }
   if (!take_settings(fd)) return false;
-  static bool guarded = false;
-  if (!guarded) {
-    guarded = true;
-    terminal_on_every_way_out(terminal_put_back, terminal_set_again);
-    // A child forked while its parent holds key mode leaves the terminal to
-    // the parent: it holds nothing, and puts nothing back at exit.
+  static bool registered = false;
+  if (!registered) {
+    registered = true;
+    terminal_register_restore(restore_settings, resume_key_mode);
+    // A child forked while its parent is in key mode leaves the terminal to
+    // the parent: it uses nothing, and restores nothing at exit.
     pthread_atfork(nullptr, nullptr, forget_changes);
   }
   changed_fd_ = fd;  // before the change, so that a signal in between still restores
   // TCSANOW rather than TCSAFLUSH: keys typed ahead must not be lost.
   if (tcsetattr(fd, TCSANOW, &keys_) < 0) {
-    put_back_and_forget();
+    restore_and_forget();
     return false;
   }
   termios now{};
   if (tcgetattr(fd, &now) < 0 || !in_force(now, keys_)) {
-    put_back_and_forget();  // never a half-set terminal
+    restore_and_forget();  // never a half-set terminal
     return false;
   }
-  holds_ = 1;
+  users_ = 1;
   return true;
 }
 
-void terminal_release_keys() {
-  if (holds_ > 1)
-    --holds_;
-  else if (holds_ == 1)
-    put_back_and_forget();
+void terminal_leave_key_mode() {
+  if (users_ > 1)
+    --users_;
+  else if (users_ == 1)
+    restore_and_forget();
 }
 
-bool terminal_in_key_mode() { return holds_ > 0; }
+bool terminal_in_key_mode() { return users_ > 0; }
 
 bool terminal_write_only() { return write_only_; }
 
-void terminal_put_back() {
-  const int fd = changed_fd_;
-  if (fd >= 0) set_settings(fd, found_, true);
-}
-
-void terminal_set_again() {
-  const int fd = changed_fd_;
-  if (fd >= 0) set_settings(fd, keys_, false);
-}
-
 bool terminal_in_foreground() {
-  const int fd = terminal_fd();
+  const int fd = terminal_find();
   return fd < 0 || in_foreground(fd);
 }
 
 void terminal_flush_input() {
-  const int fd = terminal_fd();
+  const int fd = terminal_find();
   if (fd >= 0 && in_foreground(fd)) tcflush(fd, TCIFLUSH);
 }
 
 EditingKeys terminal_editing_keys() {
   EditingKeys keys;
-  const int fd = terminal_fd();
-  if (fd < 0 || (holds_ == 0 && !take_settings(fd))) return keys;
+  if (!taken_) return keys;
   const termios& found = found_;
   const auto key = [](cc_t c) { return c == _POSIX_VDISABLE ? -1 : static_cast<int>(c); };
   // Without IEXTEN the terminal takes none of its extended keys.
@@ -223,7 +225,11 @@ EditingKeys terminal_editing_keys() {
   keys.end_of_line = key(found.c_cc[VEOL]);
   keys.end_of_line2 = extended(found.c_cc[VEOL2]);
   const auto flag = [](tcflag_t flags, tcflag_t bit) { return (flags & bit) != 0; };
+#ifdef IUTF8
   keys.utf8 = flag(found.c_iflag, IUTF8);
+#else
+  keys.utf8 = false;  // no such flag: an erase takes one byte, as there
+#endif
   keys.cr_to_nl = flag(found.c_iflag, ICRNL);
   keys.nl_to_cr = flag(found.c_iflag, INLCR);
   keys.ignore_cr = flag(found.c_iflag, IGNCR);

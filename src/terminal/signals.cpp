@@ -1,4 +1,4 @@
-// The handlers that put the terminal back on every way out: see signals.h.
+// The handlers that restore the terminal on every way out: see signals.h.
 #include "terminal/signals.h"
 
 #include <pthread.h>
@@ -9,26 +9,26 @@
 
 namespace {
 
-struct WayOut {
-  void (*leave)();
-  void (*come_back)();
+struct Hooks {
+  void (*restore)();
+  void (*resume)();
 };
-constexpr int kMostWaysOut = 4;
-WayOut ways_out[kMostWaysOut];
-volatile sig_atomic_t ways_out_count = 0;  // counted once the entry is written
+constexpr int kMostHooks = 4;
+Hooks hooks[kMostHooks];
+volatile sig_atomic_t hook_count = 0;  // counted once the entry is written
 
-void leave_all() {
-  for (int i = 0; i < ways_out_count; ++i)
-    if (ways_out[i].leave) ways_out[i].leave();
+void restore_all() {
+  for (int i = 0; i < hook_count; ++i)
+    if (hooks[i].restore) hooks[i].restore();
 }
 
-void come_back_all() {
-  for (int i = 0; i < ways_out_count; ++i)
-    if (ways_out[i].come_back) ways_out[i].come_back();
+void resume_all() {
+  for (int i = 0; i < hook_count; ++i)
+    if (hooks[i].resume) hooks[i].resume();
 }
 
-// Set when SIGCONT has brought the program back from a stop.
-volatile sig_atomic_t continued = 0;
+// Set by SIGCONT: the stop that a stop's handler raised did happen.
+volatile sig_atomic_t continued_after_stop = 0;
 
 void set_handler(int sig, void (*handler)(int)) {
   struct sigaction action {};
@@ -39,24 +39,24 @@ void set_handler(int sig, void (*handler)(int)) {
 }
 
 void on_ending_signal(int sig) {
-  leave_all();
+  restore_all();
   signal(sig, SIG_DFL);
   raise(sig);  // held until this handler returns, then ends the program as it would have
 }
 
 void on_stop(int sig) {
   const int saved_errno = errno;
-  leave_all();
+  restore_all();
   signal(sig, SIG_DFL);
   sigset_t stop;
   sigemptyset(&stop);
   sigaddset(&stop, sig);
-  continued = 0;
+  continued_after_stop = 0;
   pthread_sigmask(SIG_UNBLOCK, &stop, nullptr);
   raise(sig);  // the program stops here, until SIGCONT
   // cppcheck-suppress unreachableCode ; raise returns once the program goes on
   set_handler(sig, on_stop);
-  if (!continued) come_back_all();  // the kernel dropped the stop
+  if (!continued_after_stop) resume_all();  // the kernel dropped the stop
   errno = saved_errno;
 }
 
@@ -64,8 +64,8 @@ void on_stop(int sig) {
 // terminal meanwhile, as an interactive shell puts back its own settings.
 void on_continue(int /*sig*/) {
   const int saved_errno = errno;
-  come_back_all();
-  continued = 1;
+  resume_all();
+  continued_after_stop = 1;
   errno = saved_errno;
 }
 
@@ -98,7 +98,7 @@ constexpr int kEnding[] = {
 constexpr int kStopping[] = {SIGTSTP, SIGTTIN, SIGTTOU};
 
 void install_handlers() {
-  atexit(leave_all);
+  atexit(restore_all);
   for (const int sig : kEnding) handle_unless_taken(sig, on_ending_signal);
 #ifdef SIGRTMIN
   for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) handle_unless_taken(sig, on_ending_signal);
@@ -109,9 +109,9 @@ void install_handlers() {
 
 }  // namespace
 
-void terminal_on_every_way_out(void (*leave)(), void (*come_back)()) {
-  if (ways_out_count == kMostWaysOut) return;
-  ways_out[ways_out_count] = {leave, come_back};
-  ways_out_count = ways_out_count + 1;
-  if (ways_out_count == 1) install_handlers();
+void terminal_register_restore(void (*restore)(), void (*resume)()) {
+  if (hook_count == kMostHooks) return;
+  hooks[hook_count] = {restore, resume};
+  hook_count = hook_count + 1;
+  if (hook_count == 1) install_handlers();
 }
