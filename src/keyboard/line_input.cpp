@@ -1,3 +1,4 @@
+// Standard input taken the way scanf takes it: see line_input.h.
 #include "keyboard/line_input.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// The program as a command-line tool: its arguments, and its exit status.
 #include "marking/command_line.h"
 
 #include <cerrno>

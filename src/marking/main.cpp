@@ -1,3 +1,4 @@
+// The entry point: the main menu, until Q.
 #include <cstdio>
 
 #include "keyboard/keyboard.h"

@@ -13,7 +13,17 @@ extern int studTL[kStudents];  // each student's total
 extern int gradeTL[kGrades];   // students per grade, A to E
 
 void cal_totals();
-int grade_index(int total);  // 0 to 4 for A to E, from the average of a total
+
+// The grades A to E, as bands of the average of a student's marks: a grade's
+// average lies strictly above `above` (the last takes every average left),
+// and the frequency table labels it with `range`.
+struct GradeBand {
+  int above;
+  const char* range;
+};
+extern const GradeBand kGradeBands[kGrades];
+double average_of(int total);  // the total over the subjects
+int grade_index(int total);    // 0 to 4 for A to E, from the average of a total
 
 // Input submenu and its three sources.
 void inputMenu();

@@ -1,3 +1,4 @@
+// The menus' shared key read, and the input submenu with its three sources.
 #include <cctype>
 #include <cstdio>
 

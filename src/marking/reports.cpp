@@ -1,3 +1,5 @@
+// The reports: the score list with its pause, the frequency table, the
+// chart of the grade counts and the histogram picture.
 #include <cstdio>
 
 #include "keyboard/keyboard.h"
@@ -8,20 +10,19 @@ void displayScore() {
   for (int i = 0; i < kStudents; ++i) {
     printf("%02i:", i + 1);
     for (int j = 0; j < kSubjects; ++j) printf("\t%2d", score[i][j]);
-    printf("\t%3d\t%4.1f (%c)\n", studTL[i], studTL[i] / 3.0, 'A' + grade_index(studTL[i]));
+    printf("\t%3d\t%4.1f (%c)\n", studTL[i], average_of(studTL[i]), 'A' + grade_index(studTL[i]));
   }
   putchar('\n');
   wait_for_key();
 }
 
 void freqTables() {
-  static const char* const ranges[kGrades] = {"86 - 100", "70 -  85", "50 -  69", "30 -  49",
-                                              "00 -  29"};
   puts("----------------------------------------------------");
   puts("|   Grade   |    Range     |       Frequency       |");
   puts("|-----------|--------------|-----------------------|");
   for (int g = 0; g < kGrades; ++g) {
-    printf("|     %c     |   %s   |          %3i          |\n", 'A' + g, ranges[g], gradeTL[g]);
+    printf("|     %c     |   %s   |          %3i          |\n", 'A' + g, kGradeBands[g].range,
+           gradeTL[g]);
   }
   puts("|--------------------------|-----------------------|");
   // The class always has five students; the rows add up to it only after an input.

@@ -1,3 +1,4 @@
+// The score book, and grading each student from the average of the marks.
 #include <climits>
 
 #include "marking/marking.h"
@@ -20,15 +21,19 @@ int saturated_sum(const int (&marks)[kSubjects]) {
 
 }  // namespace
 
+const GradeBand kGradeBands[kGrades] = {
+    {85, "86 - 100"}, {69, "70 -  85"}, {49, "50 -  69"}, {29, "30 -  49"}, {INT_MIN, "00 -  29"},
+};
+
+double average_of(int total) { return total / static_cast<double>(kSubjects); }
+
 // The grade bands are strict tests on the average, held in single precision,
 // so an average of exactly 85 is a B while 85.33 is an A.
 int grade_index(int total) {
-  const auto average = static_cast<float>(total / 3.0);
-  if (average > 85) return 0;
-  if (average > 69) return 1;
-  if (average > 49) return 2;
-  if (average > 29) return 3;
-  return 4;
+  const auto average = static_cast<float>(average_of(total));
+  int grade = 0;
+  while (grade < kGrades - 1 && !(average > kGradeBands[grade].above)) ++grade;
+  return grade;
 }
 
 void cal_totals() {

@@ -1,0 +1,177 @@
+// scores.txt: one record per student, a label of up to kLabelBytes, then
+// three marks as fscanf's %i reads them (decimal, octal after a leading 0,
+// hex after 0x), then the rest of the line, of up to kRestBytes, skipped.
+// Each mistake is said on standard error, with the line where it is.
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "keyboard/mark_number.h"
+#include "marking/marking.h"
+#include "marking/mistakes.h"
+
+namespace {
+
+constexpr size_t kLabelBytes = 22;  // a record's label: its line, or that many bytes of it
+constexpr size_t kRestBytes = 99;   // the rest of the marks' line, skipped unread
+
+// scores.txt as it is read, with the line the reader is on and the last line
+// that had anything but white space, for what it reports.
+struct ScoresFile {
+  FILE* file;
+  int line = 1;
+  int text_line = 1;
+
+  int get() {
+    const int c = getc(file);
+    if (c == '\n') ++line;
+    if (c != EOF && !isspace(c)) text_line = line;
+    return c;
+  }
+  void unget(int c) {
+    if (c == EOF) return;
+    if (c == '\n') --line;
+    ungetc(c, file);
+  }
+  // Up to `size` characters, stopping after a line feed, as fgets reads them.
+  std::string_view field(char* text, size_t size) {
+    size_t length = 0;
+    while (length < size) {
+      const int c = get();
+      if (c == EOF) break;
+      text[length++] = static_cast<char>(c);
+      if (c == '\n') break;
+    }
+    return std::string_view(text, length);
+  }
+};
+
+int digit_value(int c, int base) {
+  const int value = isdigit(c) ? c - '0' : isxdigit(c) ? tolower(c) - 'a' + 10 : base;
+  return value < base ? value : -1;
+}
+
+// Reads one mark the way fscanf's %i does: white space, an optional sign, then
+// decimal, octal after a leading 0, or hexadecimal after 0x. A value beyond the
+// 32-bit range is held at the nearest 32-bit value. Stores nothing and returns
+// false when no number is there; a sign it read stays read, in `sign`.
+bool read_file_mark(ScoresFile& in, int* mark, char* sign) {
+  *sign = 0;
+  int c = in.get();
+  while (c != EOF && isspace(c)) c = in.get();
+  const bool negative = c == '-';
+  if (c == '+' || c == '-') {
+    *sign = static_cast<char>(c);
+    c = in.get();
+  }
+
+  int base = 10;
+  bool any_digit = false;
+  if (c == '0') {
+    any_digit = true;
+    base = 8;
+    c = in.get();
+    if (c == 'x' || c == 'X') {
+      base = 16;
+      c = in.get();
+    }
+  }
+  long long magnitude = 0;
+  for (int d = digit_value(c, base); d >= 0; d = digit_value(c, base)) {
+    any_digit = true;
+    magnitude = add_digit(magnitude, d, base);
+    c = in.get();
+  }
+  in.unget(c);
+  if (!any_digit) return false;
+  *mark = mark_of(magnitude, negative);
+  return true;
+}
+
+void report_unreadable() {
+  const int reason = errno;
+  flush_before_message();
+  fprintf(stderr, "scores.txt: %s\n", strerror(reason));
+}
+
+// Said when students keep all their earlier marks (the file ended before
+// their record, or no mark of it could be read): how many records stored
+// marks, and those students, a run of them as "03 to 05".
+void report_kept_marks(const bool (&stored)[kStudents]) {
+  int records = 0;
+  for (const bool any : stored) records += any ? 1 : 0;
+  if (records == kStudents) return;
+  char kept[sizeof "01, 02, 03, 04, 05"] = "";
+  size_t size = 0;
+  for (int i = 0; i < kStudents; ++i) {
+    if (stored[i] || (i > 0 && !stored[i - 1])) continue;  // a run begins here
+    int last = i;
+    while (last + 1 < kStudents && !stored[last + 1]) ++last;
+    size += static_cast<size_t>(snprintf(kept + size, sizeof kept - size,
+                                         last > i ? "%s%02d to %02d" : "%s%02d", size ? ", " : "",
+                                         i + 1, last + 1));
+  }
+  const bool one = records == kStudents - 1;
+  flush_before_message();
+  fprintf(stderr, "scores.txt: %d record%s; student%s %s keep%s %s marks\n", records,
+          records == 1 ? "" : "s", one ? "" : "s", kept, one ? "s" : "", one ? "its" : "their");
+}
+
+void report_not_a_mark(int line, std::string_view text) {
+  flush_before_message();
+  fprintf(stderr, "scores.txt:%d: not a mark: %s\n", line,
+          text.empty() ? "end of file" : shown_text(text).text);
+}
+
+bool blank(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return isspace(c & 0xff); });
+}
+
+}  // namespace
+
+void scoreFromFile() {
+  FILE* file = fopen("scores.txt", "r");
+  if (!file) {
+    report_unreadable();
+    return;
+  }
+  ScoresFile in{file};
+  bool stored[kStudents] = {};  // a student got a mark from the file
+  // One record per row; records after the fifth have no row and are not read.
+  for (int row = 0; row < kStudents && !feof(file); ++row) {
+    // Read and thrown away: the label; the rest of the line, after a sign
+    // read on its own, to say what stands there when a mark cannot be read.
+    char label_text[kLabelBytes], there_text[1 + kRestBytes];
+    const std::string_view label = in.field(label_text, sizeof label_text);
+    if (ferror(file)) {
+      report_unreadable();
+      fclose(file);
+      return;
+    }
+    if (feof(file)) break;
+    // After a mark that cannot be read, the record's later marks are left as
+    // they were too: reading on would put the next number into the wrong subject.
+    int read = 0;
+    char sign = 0;
+    while (read < kSubjects && read_file_mark(in, &score[row][read], &sign)) ++read;
+    stored[row] = read > 0;
+    const int line = in.line;
+    there_text[0] = sign;
+    const std::string_view rest = in.field(there_text + 1, sizeof there_text - 1);
+    // A blank line at the end of the file is no record, nor one cut short.
+    const bool a_record = read > 0 || !blank(label) || !rest.empty() || sign;
+    if (read < kSubjects) {
+      const std::string_view there(there_text + (sign ? 0 : 1), rest.size() + (sign ? 1 : 0));
+      if (!there.empty())
+        report_not_a_mark(line, there);
+      else if (a_record)
+        report_not_a_mark(in.text_line, there);
+    }
+    if (rest.empty()) break;
+  }
+  fclose(file);
+  report_kept_marks(stored);
+}
