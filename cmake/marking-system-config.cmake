@@ -11,4 +11,8 @@ foreach(_component IN LISTS ${CMAKE_FIND_PACKAGE_NAME}_FIND_COMPONENTS)
     return()
   endif()
 endforeach()
+# The library takes its lock, and forks and masks signals, with the threads
+# library, where that is not the C library itself.
+include(CMakeFindDependencyMacro)
+find_dependency(Threads)
 include(${CMAKE_CURRENT_LIST_DIR}/marking-system-targets.cmake)

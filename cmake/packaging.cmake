@@ -26,13 +26,17 @@ else()
   # compressed, the licence as the copyright file, and a compressed changelog,
   # in each package's own documentation folder.
   set(debian_dir ${CMAKE_CURRENT_BINARY_DIR}/debian)
-  file(MAKE_DIRECTORY ${debian_dir})
+  set(compressed "")
   foreach(source doc/marking-system.1 doc/marking-system-console.3 packaging/debian/changelog)
     get_filename_component(name ${source} NAME)
-    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${source})
-    execute_process(COMMAND gzip -9 -n -c ${CMAKE_CURRENT_SOURCE_DIR}/${source}
-                    OUTPUT_FILE ${debian_dir}/${name}.gz)
+    add_custom_command(OUTPUT ${debian_dir}/${name}.gz
+                       COMMAND ${CMAKE_COMMAND} -E make_directory ${debian_dir}
+                       COMMAND sh -c "gzip -9 -n -c \"$1\" >\"$2\"" sh
+                               ${CMAKE_CURRENT_SOURCE_DIR}/${source} ${debian_dir}/${name}.gz
+                       DEPENDS ${source} VERBATIM)
+    list(APPEND compressed ${debian_dir}/${name}.gz)
   endforeach()
+  add_custom_target(debian-files ALL DEPENDS ${compressed})
   install(FILES ${debian_dir}/marking-system.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
           COMPONENT debian EXCLUDE_FROM_ALL)
   install(FILES packaging/debian/copyright ${debian_dir}/changelog.gz
@@ -110,6 +114,10 @@ endif()
 # cpack builds what it packages, and not the rest of the build (the tests):
 # installing no longer builds everything first.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
-set(CPACK_INSTALL_COMMANDS
-    "${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target marking-system console-library")
+set(packaged_targets marking-system console-library)
+if(NOT WIN32)
+  list(APPEND packaged_targets debian-files)
+endif()
+list(JOIN packaged_targets " " packaged_targets)
+set(CPACK_INSTALL_COMMANDS "${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target ${packaged_targets}")
 include(CPack)

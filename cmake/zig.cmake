@@ -2,7 +2,7 @@
 # which carries the headers and libraries of macOS 11 to 13 and of musl:
 #   cmake -S . -B build-macos -DCMAKE_TOOLCHAIN_FILE=cmake/zig.cmake -DZIG_TARGET=aarch64-macos
 # ZIG_TARGET: x86_64-macos, aarch64-macos, x86_64-linux-musl, ...
-set(CMAKE_TRY_COMPILE_PLATFORM_VARIABLES ZIG_TARGET)
+set(CMAKE_TRY_COMPILE_PLATFORM_VARIABLES ZIG_TARGET ZIG)
 if(NOT ZIG_TARGET)
   message(FATAL_ERROR "ZIG_TARGET must name a zig target, such as x86_64-macos")
 endif()

@@ -85,7 +85,7 @@ LineEditor::Result LineEditor::insert(std::string_view bytes, Echo* echo) {
   // per byte, as the kernel counts them.
   const bool whole = keys_.utf8 && one_utf8_character(bytes);
   for (size_t at = 0; at < bytes.size(); at += whole ? bytes.size() : 1) {
-    const std::string_view character = bytes.substr(at, whole ? bytes.size() : 1);
+    const std::string_view character(bytes.data() + at, whole ? bytes.size() : 1);
     if (count_ == 0) start_column_ = column_;
     memcpy(line_ + size_, character.data(), character.size());
     size_ += character.size();

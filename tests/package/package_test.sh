@@ -8,11 +8,17 @@
 #   package_test.sh deb     SOURCE_DIR BUILD_DIR   the .deb
 #   package_test.sh zip     SOURCE_DIR BUILD_DIR   the Windows .zip, under Wine
 #   package_test.sh reproducible SOURCE_DIR        the release packages, built twice
-# Exits 77 (reported as skipped) where a tool it needs is missing.
+#   package_test.sh c-only  SOURCE_DIR            a debug build needs the C library alone
+# Exits 77 (reported as skipped) where a tool it needs is missing. Its work
+# folder goes on every way out: the builds it runs time out before CTest
+# would kill it.
 set -euo pipefail
 mode=$1 src=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+trap 'exit 1' INT TERM HUP
+CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(getconf _NPROCESSORS_ONLN)}
+export CMAKE_BUILD_PARALLEL_LEVEL
 
 skip() { echo "SKIPPED: $*"; exit 77; }
 fail() { echo "FAILED: $*"; exit 1; }
@@ -65,13 +71,16 @@ consumer() {
   cmake --build "$build" >/dev/null
 }
 
-# same_files LISTED EXPECTED...: the listed files are exactly the expected ones.
+# same_files LISTED EXPECTED...: the listed files are exactly the expected
+# ones; CMake's file of the build type's targets is named targets-CONFIG.
 same_files() {
   local listed=$1
   shift
   printf '%s\n' "$@" | sort >"$work/wanted"
-  sort "$listed" | cmp -s "$work/wanted" - || {
-    sort "$listed" | diff "$work/wanted" - || true
+  sed 's/-targets-[a-z]*\.cmake$/-targets-CONFIG.cmake/' "$listed" | sort |
+    cmp -s "$work/wanted" - || {
+    sed 's/-targets-[a-z]*\.cmake$/-targets-CONFIG.cmake/' "$listed" | sort |
+      diff "$work/wanted" - || true
     fail "unexpected files"
   }
 }
@@ -101,7 +110,7 @@ install)
     ./lib/pkgconfig/marking-system-console.pc ./lib/cmake/marking-system/marking-system-config.cmake \
     ./lib/cmake/marking-system/marking-system-config-version.cmake \
     ./lib/cmake/marking-system/marking-system-targets.cmake \
-    ./lib/cmake/marking-system/marking-system-targets-relwithdebinfo.cmake
+    ./lib/cmake/marking-system/marking-system-targets-CONFIG.cmake
   session "$work/prefix/share/doc/marking-system/scores.txt" "$work/prefix/bin/marking-system"
   # Relocatable: no path of this machine in what is installed; moved, it still serves.
   ! grep -rlF -e "$src" -e "$3" -e "$work" "$work/prefix" || fail "a build path is installed"
@@ -200,7 +209,7 @@ deb)
   same_files "$work/files" ./usr/include/marking-system/console.h \
     ./usr/lib/libmarking-system-console.a ./usr/lib/pkgconfig/marking-system-console.pc \
     $cmake_files-config.cmake $cmake_files-config-version.cmake $cmake_files-targets.cmake \
-    $cmake_files-targets-relwithdebinfo.cmake ./usr/share/doc/marking-system-dev/copyright \
+    $cmake_files-targets-CONFIG.cmake ./usr/share/doc/marking-system-dev/copyright \
     ./usr/share/doc/marking-system-dev/changelog.gz \
     ./usr/share/doc/marking-system-dev/examples/console_tour.cpp \
     ./usr/share/man/man3/marking-system-console.3.gz
@@ -218,7 +227,7 @@ zip)
     ./lib/libmarking-system-console.a ./lib/cmake/marking-system/marking-system-config.cmake \
     ./lib/cmake/marking-system/marking-system-config-version.cmake \
     ./lib/cmake/marking-system/marking-system-targets.cmake \
-    ./lib/cmake/marking-system/marking-system-targets-release.cmake
+    ./lib/cmake/marking-system/marking-system-targets-CONFIG.cmake
   session "$dir/scores.txt" wine "$dir/marking-system.exe"
   # The zip's include/ and lib/ serve a program built with the MinGW-w64 cross compiler.
   consumer "$dir" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64.cmake"
@@ -236,16 +245,33 @@ reproducible)
     cmake --preset default -DBUILD_TESTING=OFF >/dev/null
     cpack --preset linux >/dev/null
     if command -v x86_64-w64-mingw32-g++ >/dev/null; then
-      cmake --preset windows >/dev/null
+      cmake --preset windows -DBUILD_TESTING=OFF >/dev/null
       cpack --preset windows >/dev/null
     fi
     sha256sum build/packages/*.* build-windows/packages/*.* 2>/dev/null
   }
-  (umask 022 && TZ=UTC LC_ALL=C release "$work/one/src") >"$work/one.sums" || fail "first build"
-  (umask 002 && TZ=Asia/Tokyo LC_ALL=C.UTF-8 release "$work/two/a/longer/path/src") >"$work/two.sums" ||
-    fail "second build"
+  export -f release
+  export src
+  # shellcheck disable=SC2016 # expanded by the inner shell
+  (umask 022 && TZ=UTC LC_ALL=C timeout 1000 bash -c 'set -euo pipefail; release "$1"' sh "$work/one/src") \
+    >"$work/one.sums" || fail "first build"
+  # shellcheck disable=SC2016
+  (umask 002 && TZ=Asia/Tokyo LC_ALL=C.UTF-8 timeout 1000 bash -c 'set -euo pipefail; release "$1"' sh \
+    "$work/two/a/longer/path/src") >"$work/two.sums" || fail "second build"
   [ "$(wc -l <"$work/one.sums")" -ge 3 ] || fail "too few packages: $(cat "$work/one.sums")"
   diff "$work/one.sums" "$work/two.sums" || fail "the packages differ between two builds"
+  ;;
+c-only)
+  need readelf
+  # A build that needs anything of the C++ runtime fails to link; at -O0
+  # nothing is inlined, so a debug build is where it would show.
+  cmake -S "$src" -B "$work/debug" -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=OFF >/dev/null
+  cmake --build "$work/debug" --target marking-system >"$work/build.log" 2>&1 || {
+    tail -20 "$work/build.log"
+    fail "the debug build does not link with the C library alone"
+  }
+  needed=$(readelf -d "$work/debug/src/marking-system" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
+  [ "$(echo "$needed" | grep -cv '^libc\.so')" = 0 ] || fail "the program needs $(echo $needed)"
   ;;
 *)
   fail "unknown mode $mode"

@@ -8,4 +8,4 @@ if ! command -v x86_64-w64-mingw32-g++ >/dev/null; then
   exit 77
 fi
 cmake -S "$src" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release
-cmake --build "$build" -j2
+cmake --build "$build" --parallel "${CMAKE_BUILD_PARALLEL_LEVEL:-$(getconf _NPROCESSORS_ONLN)}"
