@@ -170,7 +170,6 @@ void scoreFromFile() {
       else if (a_record)
         report_not_a_mark(in.text_line, there);
     }
-    if (rest.empty()) break;
   }
   fclose(file);
   report_kept_marks(stored);

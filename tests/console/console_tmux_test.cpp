@@ -29,6 +29,7 @@ class ProbePane {
         pane_(std::string(CONSOLE_PROBE) + " " + steps + " hold 2>" + dir_ + "/results") {
     for (int tries = 0; tries < 400 && results().find("ready\n") == std::string::npos; ++tries)
       std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    EXPECT_NE(results().find("ready\n"), std::string::npos) << "the probe did not come to its end";
   }
   ~ProbePane() {
     unlink((dir_ + "/results").c_str());

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -93,8 +94,9 @@ TEST(Terminal, EachKeyIsEchoedAtItsPromptAsTheTerminalWould) {
       {"a key right after a control sequence", "\x1b[23@5",
        "\r\n\r\n" + kMenuTitle + kMenu + kPrompt + "5\r\n\r\n| Frequency"},
       {"F2 split by a slow link: not Alt+O, then Q", "\x1bO", "\r\n\r\n" + kMenuTitle, "Q"},
+      {"Enter, dropped under igncr", "\r5", "5\r\n\r\n| Frequency"},
   };
-  PtySession pty({MARKING_SYSTEM});
+  PtySession pty({"sh", "-c", std::string("stty igncr; exec ") + MARKING_SYSTEM});
   ASSERT_TRUE(pty.wait_for(kPrompt));
   for (const Key& key : keys) {
     SCOPED_TRACE(key.name);
@@ -111,7 +113,9 @@ TEST(Terminal, EachKeyIsEchoedAtItsPromptAsTheTerminalWould) {
   }
   pty.send("Q");
   EXPECT_EQ(pty.wait_exit(), 0);
-  expect_restored(pty);
+  termios found = pty.initial_settings();
+  found.c_iflag |= IGNCR;
+  EXPECT_TRUE(same_settings(pty.settings(), found));
 }
 
 // Keys typed ahead or pasted with marks: every byte is read once, in order,
@@ -176,112 +180,118 @@ TEST(Terminal, TypedAheadAndPastedInputReachesTheReadItBelongsTo) {
   }
 }
 
-// Started by a shell with a stream redirected or a signal ignored.
+// Started by a shell with a stream redirected or a signal ignored: one row
+// each, so that a row that fails stops only itself.
 TEST(Terminal, StartedWithAStreamRedirectedOrASignalIgnored) {
   const std::string program = MARKING_SYSTEM;
-  {
-    SCOPED_TRACE("standard output to a file: keys are echoed on the terminal, not into it");
-    const std::string dir = make_temp_dir();
-    PtySession pty({"sh", "-c", "exec " + program + " >out"}, dir);
-    for (int tries = 0; tries < 200 && (pty.settings().c_lflag & ECHO); ++tries) usleep(10000);
-    pty.send("2 q");  // once in key mode, as the prompt cannot be seen
-    EXPECT_EQ(pty.wait_exit(3000), 0);
-    EXPECT_EQ(pty.output(), "2q");
-    const std::string out = read_file(dir + "/out");
-    EXPECT_NE(out.find(kPrompt + "\n\nST\tChi"), std::string::npos) << out;
-    EXPECT_EQ(out.find(kPrompt + "2"), std::string::npos);
-    unlink((dir + "/out").c_str());
-    rmdir(dir.c_str());
-  }
-  {
-    SCOPED_TRACE("standard input unreadable: said, and no success");
-    struct Unreadable {
-      const char* redirection;
-      const char* reason;
-    };
-    for (const Unreadable& u : {Unreadable{"0>/dev/tty", "Bad file descriptor"},
-                                Unreadable{"<&-", "Bad file descriptor"}}) {
-      PtySession pty({"sh", "-c", "exec " + program + " " + u.redirection});
-      const int status = pty.wait_exit(3000);
-      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << u.redirection;
-      EXPECT_EQ(count(pty.output(), kPrompt), 1u);
-      EXPECT_NE(pty.output().find(std::string("marking-system: standard input: ") + u.reason),
-                std::string::npos)
-          << pty.output();
-    }
-  }
-  {
-    SCOPED_TRACE("the terminal left non-blocking: the program waits for keys");
-    PtySession pty(
-        {"perl", "-MFcntl", "-e", "fcntl(STDIN, F_SETFL, O_NONBLOCK) or die; exec @ARGV", program});
-    ASSERT_TRUE(pty.wait_for(kPrompt));
-    pty.send("2");
-    ASSERT_TRUE(pty.wait_for(kPause));
-    pty.send(" q");
-    EXPECT_EQ(pty.wait_exit(), 0);
-    expect_restored(pty);
-  }
-  {
-    SCOPED_TRACE("a key typed while the shell still starts it is kept");
-    const std::string dir = make_temp_dir();
-    ASSERT_EQ(mkfifo((dir + "/go").c_str(), 0600), 0);
-    PtySession pty({"sh", "-c", "read go <go; exec " + program}, dir);
-    pty.send("2");
-    ASSERT_TRUE(pty.wait_for("2"));  // echoed by the terminal, which holds it
-    write_file(dir + "/go", "\n");
-    ASSERT_TRUE(pty.wait_for(kPause));
-    pty.send(" q");
-    EXPECT_EQ(pty.wait_exit(), 0);
-    unlink((dir + "/go").c_str());
-    rmdir(dir.c_str());
-  }
-  {
-    SCOPED_TRACE("a script on a pipe left non-blocking: waited for, through a signal");
-    PtySession pty(
-        {"sh", "-c",
-         "cat | perl -MFcntl -e 'fcntl(STDIN, F_SETFL, O_NONBLOCK) or die; exec @ARGV' " +
-             program});
-    ASSERT_TRUE(pty.wait_for(kPrompt));
-    kill(-pty.foreground_group(), SIGCONT);
-    pty.send("2 q\n");
-    ASSERT_TRUE(pty.wait_for("2\r\n\r\nST\tChi")) << pty.output();
-    ASSERT_TRUE(pty.wait_for(kPrompt + "q"));
-    pty.send("\x04");  // and cat ends
-    EXPECT_EQ(pty.wait_exit(), 0);
-  }
-  {
-    SCOPED_TRACE("standard input the terminal opened read-only: keys are still echoed");
-    const std::string dir = make_temp_dir();
-    PtySession pty({"sh", "-c", "exec " + program + " </dev/tty >out"}, dir);
-    ASSERT_TRUE(pty.wait_for_key_mode());
-    pty.send("2 q");
-    EXPECT_EQ(pty.wait_exit(3000), 0);
-    EXPECT_EQ(pty.output(), "2q");
-    expect_restored(pty);
-    unlink((dir + "/out").c_str());
-    rmdir(dir.c_str());
-  }
-  {
-    SCOPED_TRACE("standard output a pipe whose reader has gone: SIGPIPE, terminal restored");
-    PtySession pty({"bash", "-c",
-                    program + " | { head -n 1 >/dev/null; exec <&-; echo closed; }; " +
-                        "echo status ${PIPESTATUS[0]}"});
-    ASSERT_TRUE(pty.wait_for("closed"));
-    ASSERT_TRUE(pty.wait_for_key_mode());
-    pty.send("3");
-    ASSERT_TRUE(pty.wait_for("status " + std::to_string(128 + SIGPIPE)));
-    EXPECT_EQ(pty.wait_exit(), 0);
-    expect_restored(pty);
-  }
-  {
-    SCOPED_TRACE("SIGINT ignored by the shell stays ignored");
-    PtySession pty({"sh", "-c", "trap '' INT; exec " + program});
-    ASSERT_TRUE(pty.wait_for(kPrompt));
-    pty.send("\x03");
-    EXPECT_TRUE(pty.quiet_for(300));
-    pty.send("q");
-    EXPECT_EQ(pty.wait_exit(), 0);
-    expect_restored(pty);
+  struct Row {
+    const char* name;
+    std::function<void()> run;
+  };
+  const Row rows[] = {
+      {"standard output to a file: keys are echoed on the terminal, not into it",
+       [&] {
+         const std::string dir = make_temp_dir();
+         PtySession pty({"sh", "-c", "exec " + program + " >out"}, dir);
+         ASSERT_TRUE(pty.wait_for_key_mode());
+         pty.send("2 q");  // once in key mode, as the prompt cannot be seen
+         EXPECT_EQ(pty.wait_exit(3000), 0);
+         EXPECT_EQ(pty.output(), "2q");
+         const std::string out = read_file(dir + "/out");
+         EXPECT_NE(out.find(kPrompt + "\n\nST\tChi"), std::string::npos) << out;
+         EXPECT_EQ(out.find(kPrompt + "2"), std::string::npos);
+         unlink((dir + "/out").c_str());
+         rmdir(dir.c_str());
+       }},
+      {"standard input unreadable: said, and no success",
+       [&] {
+         for (const char* redirection : {"0>/dev/tty", "<&-"}) {
+           PtySession pty({"sh", "-c", "exec " + program + " " + redirection});
+           const int status = pty.wait_exit(3000);
+           EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << redirection;
+           EXPECT_EQ(count(pty.output(), kPrompt), 1u);
+           EXPECT_NE(pty.output().find("marking-system: standard input: Bad file descriptor"),
+                     std::string::npos)
+               << pty.output();
+         }
+       }},
+      {"the terminal left non-blocking: the program waits for keys",
+       [&] {
+         PtySession pty({"perl", "-MFcntl", "-e",
+                         "fcntl(STDIN, F_SETFL, O_NONBLOCK) or die; exec @ARGV", program});
+         ASSERT_TRUE(pty.wait_for(kPrompt));
+         pty.send("2");
+         ASSERT_TRUE(pty.wait_for(kPause));
+         pty.send(" q");
+         EXPECT_EQ(pty.wait_exit(), 0);
+         expect_restored(pty);
+       }},
+      {"a key typed while the shell still starts it is kept",
+       [&] {
+         const std::string dir = make_temp_dir();
+         ASSERT_EQ(mkfifo((dir + "/go").c_str(), 0600), 0);
+         PtySession pty({"sh", "-c", "read go <go; exec " + program}, dir);
+         pty.send("2");
+         ASSERT_TRUE(pty.wait_for("2"));  // echoed by the terminal, which holds it
+         write_file(dir + "/go", "\n");
+         ASSERT_TRUE(pty.wait_for(kPause));
+         pty.send(" q");
+         EXPECT_EQ(pty.wait_exit(), 0);
+         unlink((dir + "/go").c_str());
+         rmdir(dir.c_str());
+       }},
+      {"a script on a pipe left non-blocking: waited for, through a signal",
+       [&] {
+         PtySession pty(
+             {"sh", "-c",
+              "cat | perl -MFcntl -e 'fcntl(STDIN, F_SETFL, O_NONBLOCK) or die; exec @ARGV' " +
+                  program});
+         ASSERT_TRUE(pty.wait_for(kPrompt));
+         kill(-pty.foreground_group(), SIGCONT);
+         pty.send("2 q\n");
+         ASSERT_TRUE(pty.wait_for("2\r\n\r\nST\tChi")) << pty.output();
+         ASSERT_TRUE(pty.wait_for(kPrompt + "q"));
+         pty.send("\x04");  // and cat ends
+         EXPECT_EQ(pty.wait_exit(), 0);
+       }},
+      {"standard input the terminal opened read-only: keys are still echoed",
+       [&] {
+         const std::string dir = make_temp_dir();
+         PtySession pty({"sh", "-c", "exec " + program + " </dev/tty >out"}, dir);
+         ASSERT_TRUE(pty.wait_for_key_mode());
+         pty.send("2 q");
+         EXPECT_EQ(pty.wait_exit(3000), 0);
+         EXPECT_EQ(pty.output(), "2q");
+         expect_restored(pty);
+         unlink((dir + "/out").c_str());
+         rmdir(dir.c_str());
+       }},
+      {"standard output a pipe whose reader has gone: SIGPIPE, terminal restored",
+       [&] {
+         PtySession pty({"bash", "-c",
+                         program + " | { head -n 1 >/dev/null; exec <&-; echo closed; }; " +
+                             "echo status ${PIPESTATUS[0]}"});
+         ASSERT_TRUE(pty.wait_for("closed"));
+         ASSERT_TRUE(pty.wait_for_key_mode());
+         pty.send("3");
+         ASSERT_TRUE(pty.wait_for("status " + std::to_string(128 + SIGPIPE)));
+         EXPECT_EQ(pty.wait_exit(), 0);
+         expect_restored(pty);
+       }},
+      {"SIGINT ignored by the shell stays ignored",
+       [&] {
+         PtySession pty({"sh", "-c", "trap '' INT; exec " + program});
+         ASSERT_TRUE(pty.wait_for(kPrompt));
+         pty.send("\x03");
+         EXPECT_TRUE(pty.quiet_for(300));
+         pty.send("q");
+         EXPECT_EQ(pty.wait_exit(), 0);
+         expect_restored(pty);
+       }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    row.run();
   }
 }
 

@@ -299,6 +299,7 @@ TEST(LineEditor, DiffersFromTheKernelWhereItDoesBetter) {
     const char* name;  // and why
     std::string typed;
     std::string lines;
+    long bells = 0;  // rung by keys dropped from a full line
   };
   const std::string sevens(5000, '7');
   const Case cases[] = {
@@ -308,12 +309,14 @@ TEST(LineEditor, DiffersFromTheKernelWhereItDoesBetter) {
        "1\xe4\xb8\xad\xf0\x9f\x98\x80" + erase + erase + "5\xe4\xb8\xad\n", "15\xe4\xb8\xad\n|"},
       {"a stray byte is a character of its own (the kernel erases it with the one before)",
        "1\x80" + erase + "5\n", "15\n|"},
-      {"a line holds 4095 bytes", sevens + erase + "5\n", sevens.substr(0, 4094) + "5\n|"},
+      {"a line holds 4095 bytes; a key more rings the bell", sevens + erase + "5\n",
+       sevens.substr(0, 4094) + "5\n|", 5000 - 4095},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const Edited editor = editor_edits(c.typed, EditingKeys{});
     EXPECT_EQ(editor.lines, c.lines);
+    EXPECT_EQ(std::count(editor.echo.begin(), editor.echo.end(), '\a'), c.bells);
     std::string held = c.lines;
     held.erase(std::remove(held.begin(), held.end(), '|'), held.end());
     EXPECT_EQ(screen_of(editor.echo), screen_of(held)) << editor.echo;
