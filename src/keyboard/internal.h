@@ -1,6 +1,6 @@
 // What each platform supplies to keyboard.cpp: standard input's bytes, and
 // keys from the console or terminal when standard input is one. Each
-// platform defines open_keyboard (keyboard.h) too.
+// platform defines open_console (keyboard.h) too.
 #pragma once
 
 // The prompt of the pause, worded as the Windows command processor words it.

@@ -5,11 +5,13 @@
 
 #include <string_view>
 
-// Takes the keyboard before anything is shown: on a terminal, key mode is set
-// now (in the foreground: a program started in the background waits, stopped,
-// until it is brought to the front), so that every key typed from here on is
-// the program's to edit, once.
-void open_keyboard();
+// Takes the console before anything is shown. Standard output and error,
+// where they are a terminal, wait while it is stopped (Ctrl-S) rather than
+// fail, whatever another program left of the description they share. On a
+// terminal, key mode is set now (in the foreground: a program started in the
+// background waits, stopped, until it is brought to the front), so that
+// every key typed from here on is the program's to edit, once.
+void open_console();
 
 // Each read is told the prompt that the row shows before it, to show it again
 // when the program is continued after a stop (Ctrl-Z, then fg).

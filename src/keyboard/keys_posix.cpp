@@ -14,6 +14,7 @@
 #include "terminal/line_reader.h"
 #include "terminal/lock.h"
 #include "terminal/mode.h"
+#include "terminal/output.h"
 
 namespace {
 int script_error = 0;
@@ -22,7 +23,8 @@ int script_error = 0;
 // Key mode is entered from now on. Where it cannot be set (started in the
 // background with SIGTTIN ignored, say), the terminal's own editing serves,
 // and each read tries again.
-void open_keyboard() {
+void open_console() {
+  terminal_own_output();
   if (!stdin_is_interactive()) return;
   TerminalLock lock;
   terminal_enter_key_mode();

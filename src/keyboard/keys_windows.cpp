@@ -27,8 +27,9 @@ namespace {
 int read_error = 0;
 }
 
-// The console needs nothing: _getch reads keys as they come.
-void open_keyboard() {}
+// The console needs nothing: _getch reads keys as they come, and a write to
+// a console waits while it is paused.
+void open_console() {}
 
 // The console keeps what was shown: there is no stop to come back from.
 void prompt_shown(const char* /*prompt*/) {}

@@ -8,7 +8,7 @@
 int main(int argc, char** argv) {
   hold_output();
   if (const int status = take_arguments(argc, argv); status != kGoOn) return status;
-  open_keyboard();
+  open_console();
   for (;;) {
     puts("<< Marking System >> ");
     puts("(1) input scores     ");

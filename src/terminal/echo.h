@@ -1,6 +1,6 @@
 // How typed keys are shown: control bytes in caret notation, the echo of a
-// menu key, and where echoes go (the terminal, even when standard output is
-// a file).
+// menu key, and where echoes go: the terminal typed on, even when standard
+// output is a file or another terminal.
 #pragma once
 
 #include <cstddef>
@@ -30,12 +30,8 @@ class Echo {
   size_t size_ = 0;
 };
 
-// Shows bytes where the terminal's own echo would: on standard output when
-// that is a terminal, else on the terminal itself.
+// Shows bytes where the terminal's own echo would: on the terminal read.
 void terminal_echo(std::string_view bytes);
-
-// Writes all of the bytes, through signals; safe in a signal handler.
-void write_all(int fd, std::string_view bytes);
 
 // A key read at a menu, shown as the terminal would echo it: a control byte
 // in caret notation, Enter as a line feed, an escape sequence not at all, as

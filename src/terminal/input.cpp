@@ -15,6 +15,7 @@
 #include "terminal/key_decoder.h"
 #include "terminal/lock.h"
 #include "terminal/mode.h"
+#include "terminal/output.h"
 #include "terminal/signals.h"
 
 namespace {
@@ -30,8 +31,8 @@ size_t head = 0, tail = 0;
 size_t given_at = 0, given_left = 0;
 bool ended = false;
 int read_error = 0;
-unsigned long reads = 0;  // of the terminal, by any thread
 long long last_read_ms = 0;
+int key_gap_ms = kKeyGapMs;
 
 LateReplies owed;
 constexpr long long kReplyOwedForMs = 3000;
@@ -41,6 +42,7 @@ int waiting = 0;
 int wake_read = -1;
 volatile sig_atomic_t wake_write = -1;
 volatile sig_atomic_t resumed = 0;  // the reader shows again what it waits at
+volatile sig_atomic_t resized = 0;  // the window's size changed, not yet told
 void (*redraw)() = nullptr;
 
 void wake() {
@@ -49,8 +51,16 @@ void wake() {
   if (fd >= 0 && write(fd, &byte, 1) < 0) return;  // full: waking already
 }
 
+// Continued in the background, nothing is shown: the reader shows it when
+// the program is brought back, continued again.
 void note_resumed() {
+  if (!terminal_in_foreground()) return;
   resumed = 1;
+  wake();
+}
+
+void note_resized() {
+  resized = 1;
   wake();
 }
 
@@ -75,7 +85,7 @@ void make_wake_pipe() {
 void start_afresh_in_child() {
   head = tail = given_left = 0;
   waiting = 0;
-  resumed = 0;
+  resumed = resized = 0;
   if (wake_read >= 0) {
     close(wake_read);
     close(wake_write);
@@ -113,9 +123,18 @@ Ready wait_letting_go(int fd, int timeout_ms) {
   return ready;
 }
 
+enum class Fill {
+  kRead,
+  kNothing,   // woken, or another reader took what there was
+  kTimedOut,  // nothing came within the time
+  kEnded,     // input has ended, or could not be read
+};
+
 // Reads what the terminal has onto the end of the queue, dropping late
-// replies among the keys it completes, and wakes a reader that waits.
-long read_into_queue(int fd) {
+// replies among the keys it completes, and wakes a reader that waits. The
+// terminal's description is the program's own and non-blocking: a read
+// finds nothing, at once, where another process took the key.
+Fill read_into_queue(int fd) {
   const size_t keep = given_left > 0 ? given_at : head;
   if (keep > 0) {  // room at the end
     memmove(queue, queue + keep, tail - keep);
@@ -123,21 +142,23 @@ long read_into_queue(int fd) {
     head -= keep;
     given_at -= given_left > 0 ? keep : 0;
   }
-  if (tail == kQueueSize) return 0;
-  ++reads;
-  const long n = read_waiting(fd, queue + tail, kQueueSize - tail);
+  if (tail == kQueueSize) return Fill::kNothing;
+  ssize_t n;
+  do n = read(fd, queue + tail, kQueueSize - tail);
+  while (n < 0 && errno == EINTR);
+  if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return Fill::kNothing;
   if (n <= 0) {
     // In key mode nothing reads as the end but a hang-up; in the mode found,
     // an empty read may be a Ctrl-D that the terminal's own editing took.
     if (n < 0) read_error = errno;
     ended = n < 0 || terminal_in_key_mode();
-    return -1;
+    return Fill::kEnded;
   }
   last_read_ms = monotonic_ms();
   const size_t read_from = tail;
   tail = owed.drop(queue, tail + static_cast<size_t>(n), read_from, last_read_ms);
   if (waiting > 0) wake();
-  return n;
+  return Fill::kRead;
 }
 
 // The terminal, unless it cannot be read.
@@ -153,59 +174,61 @@ int readable_terminal() {
 }
 
 // Reads what the terminal sends within timeout_ms, the lock let go meanwhile
-// (`letting_go`) or kept. The count read; 0 when the time ran out, or a
-// waiting reader was woken; -1 at the end of input.
-long fill(int timeout_ms, bool letting_go) {
+// (`letting_go`) or kept.
+Fill fill(int timeout_ms, bool letting_go) {
   static bool forks_noted = false;
   if (!forks_noted) {
     forks_noted = true;
     pthread_atfork(nullptr, nullptr, start_afresh_in_child);
   }
   const int fd = readable_terminal();
-  if (fd < 0) return -1;
-  const unsigned long reads_before = reads;
+  if (fd < 0) return Fill::kEnded;
   // From the background a read stops the job (SIGTTIN), or fails at once
   // where SIGTTIN is ignored or held: no wait comes first, which would take
   // a key typed for the job in front.
   Ready ready = Ready::kReady;
   if (terminal_in_foreground())
     ready = letting_go ? wait_letting_go(fd, timeout_ms) : wait_ready(fd, false, -1, timeout_ms);
-  if (ready == Ready::kTimedOut || ready == Ready::kWoken) return 0;
+  if (ready == Ready::kTimedOut) return Fill::kTimedOut;
+  if (ready == Ready::kWoken) return Fill::kNothing;
   if (ready == Ready::kFailed) {
     read_error = errno;
     ended = true;
-    return -1;
+    return Fill::kEnded;
   }
-  // Another thread may have read the terminal's bytes while the lock was let go.
-  if (reads != reads_before && wait_ready(fd, false, -1, 0) != Ready::kReady) return 0;
   return read_into_queue(fd);
 }
 
 // Waits, at most wait_ms, for the whole key at the front of the queue: its
-// length; 0 when none came in time; -1 at the end of input. A key cut short
-// is whole once no byte has followed it for kKeyGapMs.
-long next_key(int wait_ms) {
+// length; 0 when none came in time, or the window's size changed
+// (`resizes_end`); -1 at the end of input. A key cut short is whole once no
+// byte has followed it for kKeyGapMs.
+long next_key(int wait_ms, bool resizes_end) {
   const long long deadline = monotonic_ms() + (wait_ms > 0 ? wait_ms : 0);
   for (bool looked = false;;) {
     const long long now = monotonic_ms();
-    const bool gap_passed = ended || now - last_read_ms >= kKeyGapMs;
+    const bool gap_passed = ended || now - last_read_ms >= key_gap_ms;
     if (const size_t length = key_length(queue + head, tail - head, gap_passed)) return length;
     if (ended) return -1;
+    if (resizes_end && resized) return 0;
     long long timeout = wait_ms == kWaitForever ? kWaitForever : deadline - now;
     if (looked && timeout != kWaitForever && timeout <= 0) return 0;
     if (head < tail) {  // the rest of a key that has begun: at most until the gap
-      const long long gap_left = last_read_ms + kKeyGapMs - now;
+      const long long gap_left = last_read_ms + key_gap_ms - now;
       if (timeout == kWaitForever || gap_left < timeout) timeout = gap_left;
     }
-    fill(timeout > 0 || timeout == kWaitForever ? static_cast<int>(timeout) : 0, true);
+    const Fill got =
+        fill(timeout > 0 || timeout == kWaitForever ? static_cast<int>(timeout) : 0, true);
+    // An empty read where the terminal edits (Ctrl-D) ends this read alone.
+    if (got == Fill::kEnded && head == tail) return -1;
     looked = true;
   }
 }
 
 }  // namespace
 
-Read terminal_read_key(int wait_ms, std::string_view* key) {
-  const long length = next_key(wait_ms);
+Read terminal_read_key(int wait_ms, std::string_view* key, bool resizes_end) {
+  const long length = next_key(wait_ms, resizes_end);
   if (length <= 0) return length < 0 ? Read::kEnded : Read::kNone;
   *key = std::string_view(queue + head, static_cast<size_t>(length));
   take(static_cast<size_t>(length));
@@ -240,6 +263,10 @@ int terminal_read_key_byte(bool echo) {
 
 bool terminal_key_queued() { return key_length(queue + head, tail - head, false) > 0; }
 
+bool terminal_input_pending() { return given_left > 0 || head < tail; }
+
+void terminal_key_gap(int ms) { key_gap_ms = ms; }
+
 bool terminal_key_waiting() {
   if (given_left > 0 || head < tail) return true;
   fill(0, false);
@@ -268,7 +295,8 @@ bool terminal_ask(std::string_view query, Reply* replies, size_t count, ReplySha
     if (length == 0) {
       if (gap_passed) break;
       const long long left = deadline - monotonic_ms();
-      gap_passed = fill(left > 0 ? static_cast<int>(left) : 0, false) <= 0;
+      const Fill got = fill(left > 0 ? static_cast<int>(left) : 0, false);
+      gap_passed = got == Fill::kTimedOut || got == Fill::kEnded;
       continue;
     }
     const std::string_view key(queue + head + at, length);
@@ -303,6 +331,17 @@ bool terminal_ask(std::string_view query, Reply* replies, size_t count, ReplySha
     owed.owe(last, monotonic_ms() + kReplyOwedForMs);
   }
   return answered;
+}
+
+void terminal_watch_resizes() {
+  terminal_watch_resizes(note_resized);
+  make_wake_pipe();
+}
+
+bool terminal_take_resize() {
+  if (!resized) return false;
+  resized = 0;
+  return true;
 }
 
 void terminal_on_resume_redraw(void (*show)()) {

@@ -23,6 +23,7 @@
 // terminal multiplexers wait (tmux: 500 ms), so that a function key split
 // over a slow link (ssh) stays one key. A lone Escape costs that wait.
 constexpr int kKeyGapMs = 500;
+void terminal_key_gap(int ms);  // another wait from now on
 
 enum class Read {
   kKey,
@@ -31,9 +32,10 @@ enum class Read {
 };
 
 // The next whole key, waiting for it at most wait_ms (kWaitForever; 0 only
-// looks), the lock let go meanwhile. The key's bytes stay valid until the
-// next call into the input.
-Read terminal_read_key(int wait_ms, std::string_view* key);
+// looks), the lock let go meanwhile; with `resizes_end`, a change of the
+// window's size ends the wait too (kNone). The key's bytes stay valid until
+// the next call into the input.
+Read terminal_read_key(int wait_ms, std::string_view* key, bool resizes_end = false);
 // The same for a key typed at a prompt, waited for without end: in key mode
 // a one-byte key is mapped as the terminal's settings map it (Enter a line
 // feed under ICRNL; a CR dropped under IGNCR), and echoed when asked.
@@ -46,6 +48,8 @@ int terminal_read_key_byte(bool echo);
 bool terminal_key_queued();
 // Whether typed bytes are waiting, after a look at the terminal.
 bool terminal_key_waiting();
+// Whether typed bytes are queued, or a key given part way, without a look.
+bool terminal_input_pending();
 
 int terminal_read_error();  // the errno of the read that failed; 0 when input only ended
 
@@ -66,6 +70,12 @@ struct Reply {
 bool terminal_ask(std::string_view query, Reply* replies, size_t count, ReplyShape last,
                   int timeout_ms);
 
-// What a wait does, holding the lock, when the program resumes after a stop:
-// the reader shows again what it waits at.
+// What a wait does, holding the lock, when the program resumes after a stop
+// in the foreground: the reader shows again what it waits at.
 void terminal_on_resume_redraw(void (*redraw)());
+
+// Notes each change of the window's size from now on (SIGWINCH, unless the
+// program handles it itself): a wait for a key ends on it, and
+// terminal_take_resize tells it, once.
+void terminal_watch_resizes();
+bool terminal_take_resize();

@@ -53,6 +53,7 @@ long terminal_read_line(char* buffer, size_t size) {
   editor.use_keys(terminal_editing_keys());
   Echo shown(key_mode ? terminal_echo : show_nothing);
   line_now = &editor;
+  unsigned taken = terminal_settings_taken();
   LineEditor::Result result = LineEditor::Result::kEditing;
   while (result == LineEditor::Result::kEditing) {
     if (!terminal_key_queued()) shown.flush();  // a read comes first
@@ -60,6 +61,10 @@ long terminal_read_line(char* buffer, size_t size) {
     if (terminal_read_key(kWaitForever, &key) != Read::kKey) {
       result = LineEditor::Result::kDone;  // a hang-up: what is typed so far, then the end
       break;
+    }
+    if (taken != terminal_settings_taken()) {  // set anew while the program was stopped
+      taken = terminal_settings_taken();
+      editor.use_keys(terminal_editing_keys());
     }
     result = editor.key(key, &shown);
   }

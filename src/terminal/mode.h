@@ -2,12 +2,19 @@
 // mode: the one place that changes the terminal's settings.
 //
 // The terminal is standard input when that is one, else the controlling
-// terminal. The settings found are taken as key mode is first entered, once
-// the program has the terminal in the foreground (started in the background,
-// it waits, stopped, until brought to the front, as a job that reads would),
-// so they are the user's and not those of a shell's line editor. They are
-// restored when the last user of key mode leaves it, and on every way out
-// (terminal/signals.h).
+// terminal. It is read, written and set through a description of the
+// program's own, opened by its name: read-write, so that echoes go to the
+// terminal typed on; non-blocking, so that a read that finds nothing
+// (another process took the key) returns at once, to wait again; and its
+// own, so that no flag other processes share is changed.
+//
+// The settings found are taken as key mode is entered, once the program has
+// the terminal in the foreground (started in the background, it waits,
+// stopped, until brought to the front, as a job that reads would), so they
+// are the user's and not those of a shell's line editor; and again when the
+// program resumes in the foreground after a stop, so that what the user set
+// meanwhile sticks. They are restored when the last user of key mode leaves
+// it, and on every way out (terminal/signals.h).
 #pragma once
 
 // The terminal's editing keys (its c_cc), -1 where one is disabled, and the
@@ -43,10 +50,10 @@ inline int mapped_input(int byte, const EditingKeys& keys) {
   return byte == '\n' && keys.nl_to_cr ? '\r' : byte;
 }
 
-// Looks for the terminal, and again when the descriptor found no longer
-// names the terminal it did (a caller closed it and opened a file there), so
-// that no file is ever read as typed keys. Its descriptor, or -1 when there
-// is none.
+// Looks for the terminal, and again, outside key mode, when standard input
+// no longer names the terminal it did (a caller closed it and opened a file
+// or another terminal there). The descriptor to read, write and set it
+// through, or -1 when there is none.
 int terminal_find();
 // Opened for writing only (`0>/dev/tty`): it would be waited on for ever,
 // and then refuse the read.
@@ -62,8 +69,8 @@ bool terminal_enter_key_mode();
 void terminal_leave_key_mode();
 bool terminal_in_key_mode();
 
-// Whether the program's job has the terminal in the foreground (or it is no
-// job's: not the controlling terminal).
+// Whether the program's job has the terminal found in the foreground (or it
+// is no job's: not the controlling terminal). Safe in a signal handler.
 bool terminal_in_foreground();
 
 // Throws away what the terminal holds, not yet read, unless it is another
@@ -71,5 +78,11 @@ bool terminal_in_foreground();
 void terminal_flush_input();
 
 // The editing keys and flags of the settings found; the defaults where none
-// were taken yet.
+// were taken yet. A count that changes each time the settings are taken
+// tells a reader to take the keys again.
 EditingKeys terminal_editing_keys();
+unsigned terminal_settings_taken();
+
+// A descriptor that writes where `fd` does, without blocking where it can:
+// the program's own description when fd is the terminal found, else fd.
+int terminal_writer(int fd);

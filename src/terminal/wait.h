@@ -1,5 +1,6 @@
 // Waiting for a descriptor, with a time limit, and reading one as a blocking
-// read would. The waits are safe in a signal handler.
+// read would. poll, which takes any descriptor; select where poll refuses
+// terminals (macOS). The waits are safe in a signal handler.
 #pragma once
 
 #include <cstddef>

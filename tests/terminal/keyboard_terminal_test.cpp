@@ -226,6 +226,17 @@ TEST(Terminal, StartedWithAStreamRedirectedOrASignalIgnored) {
          EXPECT_EQ(pty.wait_exit(), 0);
          expect_restored(pty);
        }},
+      {"the terminal left non-blocking, its output stopped: twenty reports wait",
+       [&] {
+         PtySession pty({"perl", "-MFcntl", "-e",
+                         "fcntl(STDIN, F_SETFL, O_NONBLOCK) or die; exec @ARGV", program});
+         ASSERT_TRUE(pty.wait_for(kPrompt));
+         pty.send("\x13" + std::string(20, '5') + "q");  // Ctrl-S, as a user reading a screen
+         pty.quiet_for(500);  // meanwhile the program writes to a stopped terminal
+         pty.send("\x11");    // Ctrl-Q
+         EXPECT_EQ(pty.wait_exit(), 0);
+         EXPECT_EQ(count(pty.output(), "|        |   A    B    C    D    E  (Grade) "), 20u);
+       }},
       {"a key typed while the shell still starts it is kept",
        [&] {
          const std::string dir = make_temp_dir();
@@ -520,8 +531,10 @@ TEST(Terminal, StoppedAndContinuedTheTerminalIsRestoredThenKeyModeIsBack) {
 }
 
 // A session of its own (tmux new-session, xterm -e, ssh -t): no shell could
-// continue a stop, so the kernel drops it, and key mode must stay in force.
-TEST(Terminal, AStopThatCannotHappenLeavesKeyModeInForce) {
+// continue a stop, so the kernel drops it, and nothing changes: key mode
+// stays in force, nothing is shown again, and a key typed between stops is
+// edited as any other.
+TEST(Terminal, AStopThatCannotHappenChangesNothing) {
   for (const int sig : {0, SIGTSTP, SIGTTIN, SIGTTOU}) {  // 0: Ctrl-Z typed
     SCOPED_TRACE(sig);
     PtySession pty({MARKING_SYSTEM});  // its session's leader
@@ -530,15 +543,32 @@ TEST(Terminal, AStopThatCannotHappenLeavesKeyModeInForce) {
       pty.send("\x1a");
     else
       kill(pty.pid(), sig);
-    ASSERT_TRUE(pty.wait_for("\r" + kPrompt));
     pty.send("2");
     ASSERT_TRUE(pty.wait_for(kPause));
-    EXPECT_NE(pty.output().find("\r" + kPrompt + "2\r\n\r\nST\tChi"), std::string::npos)
+    EXPECT_NE(pty.output().find(kMenu + kPrompt + "2\r\n\r\nST\tChi"), std::string::npos)
         << pty.output();
     pty.send(" q");
     EXPECT_EQ(pty.wait_exit(), 0);
     expect_restored(pty);
   }
+  // A storm of stops while typing: each erase still takes the key before it.
+  PtySession pty({MARKING_SYSTEM});
+  ASSERT_NO_FATAL_FAILURE(open_keyboard_entry(pty));
+  struct Storm {
+    pid_t pid;
+    ~Storm() { kill(pid, SIGKILL), waitpid(pid, nullptr, 0); }
+  } storm{fork()};
+  while (storm.pid == 0) kill(pty.pid(), SIGTSTP);
+  pty.send("1");
+  for (int n = 0; n < 20; ++n) {
+    pty.send("9");
+    ASSERT_TRUE(pty.wait_for("9"));
+    pty.send("\x7f");
+    ASSERT_TRUE(pty.wait_for("\b \b"));
+  }
+  pty.send(" 2 3\r\x04");
+  ASSERT_TRUE(pty.wait_for(kPause));
+  EXPECT_NE(pty.output().find("01:\t 1\t 2\t 3\t"), std::string::npos) << pty.output();
 }
 
 // In an interactive bash, whose line editor holds the terminal in a mode of
@@ -547,9 +577,13 @@ TEST(Terminal, AStopThatCannotHappenLeavesKeyModeInForce) {
 TEST(Terminal, JobControlInAnInteractiveShell) {
   struct Case {
     const char* name;
-    // A shell command; keys for the program ("keys:"); what to wait for ("wait:").
+    // A shell command; keys for the program ("keys:"); what to wait for
+    // ("wait:"); SIGTERM and SIGCONT sent to the job last said as PID=, from
+    // elsewhere, while the shell sits at its prompt ("term+cont").
     std::vector<std::string> steps;
     std::string last_shown;
+    const char* shell = "bash";
+    std::string once = "";  // shown exactly once
   };
   const std::string program = MARKING_SYSTEM;
   const std::string same = "stty -g >after; cmp -s before after && echo SAME-\"\"SETTINGS";
@@ -571,13 +605,31 @@ TEST(Terminal, JobControlInAnInteractiveShell) {
             program + " | cat &",
         "wait; jobs | grep -q Stopped || echo NOT-\"\"STOPPED"},
        "NOT-STOPPED"},
+      {"stopped, continued in the background: nothing drawn until fg",
+       {program, "wait:" + kPrompt, "keys:\x1a", "bg", "fg", "wait:\r" + kPrompt, "keys:q",
+        "echo DO\"\"NE"},
+       "DONE",
+       "bash",
+       "\r" + kPrompt},
+      {"settings changed while stopped stick",
+       {program, "wait:" + kPrompt, "keys:1k", "wait:\tStudent01:\t", "keys:\x1a", "stty erase ^H",
+        "fg", "wait:\tStudent01:\t", "keys:86\b5 90 77\r\x04", "wait:01:\t85\t90\t77", "keys: q",
+        "stty -a | grep -q 'erase = ^H' && echo KE\"\"PT"},
+       "KEPT",
+       "dash"},
+      {"killed and continued while stopped: the shell's own mode is left alone",
+       {"set -b; stty -iexten", program, "wait:" + kPrompt, "keys:\x1a", "echo PID=$(jobs -p %1)",
+        "term+cont"},
+       ""},
   };
   const std::string shell_prompt = "sh> ";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string dir = make_temp_dir();
-    PtySession bash({"bash", "--norc", "--noprofile", "-i"}, dir,
-                    {"PS1=" + shell_prompt, "HISTFILE=/dev/null"});
+    PtySession bash(c.shell == std::string("bash")
+                        ? std::vector<std::string>{"bash", "--norc", "--noprofile", "-i"}
+                        : std::vector<std::string>{c.shell, "-i"},
+                    dir, {"PS1=" + shell_prompt, "HISTFILE=/dev/null"});
     ASSERT_TRUE(bash.wait_for(shell_prompt));
     for (const std::string& step : c.steps) {
       if (step.rfind("wait:", 0) == 0) {
@@ -591,9 +643,21 @@ TEST(Terminal, JobControlInAnInteractiveShell) {
       if (&step != &c.steps.front()) {
         ASSERT_TRUE(bash.wait_for(shell_prompt)) << bash.output();
       }
+      if (step == "term+cont") {
+        const pid_t pid = atoi(bash.output().c_str() + bash.output().rfind("PID=") + 4);
+        const termios shells = bash.settings();
+        kill(pid, SIGTERM);
+        kill(pid, SIGCONT);
+        ASSERT_TRUE(bash.wait_for("Terminated"));
+        EXPECT_TRUE(same_settings(bash.settings(), shells)) << "the shell's mode was overwritten";
+        continue;
+      }
       bash.send(step + "\r");
     }
-    ASSERT_TRUE(bash.wait_for(c.last_shown + "\r\n")) << bash.output();
+    ASSERT_TRUE(bash.wait_for(c.last_shown)) << bash.output();  // "" at once
+    if (!c.once.empty()) {
+      EXPECT_EQ(count(bash.output(), c.once), 1u) << bash.output();
+    }
     bash.send("exit\r");
     bash.wait_exit();
     for (const char* name : {"/before", "/after"}) unlink((dir + name).c_str());
