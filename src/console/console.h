@@ -53,12 +53,51 @@ void normvideo(void);     // the default colours (on Windows, those before the f
 void SetScrnSize(int width, int height);
 void togglefullscreen(void);
 
-// Keys, as conio's getch, getche and kbhit give them (those names are taken
-// by the Windows C runtime and by curses): one byte a call, waiting for it,
-// without Enter, so a key of several bytes (an arrow) comes a byte a call;
-// EOF when input has ended.
+// Keys as one value each, the same on a terminal and on the Windows console:
+// a character is its Unicode code point; Enter is 13, Tab 9, Backspace 8,
+// Escape 27, Ctrl with a letter its control code (Ctrl-A is 1); the named
+// keys lie above the Unicode range, and CK_SHIFT, CK_CTRL and CK_ALT are
+// added to a key's value (Alt with a character too: 'x' + CK_ALT).
+#define CK_UP 0x110001
+#define CK_DOWN 0x110002
+#define CK_LEFT 0x110003
+#define CK_RIGHT 0x110004
+#define CK_HOME 0x110005
+#define CK_END 0x110006
+#define CK_PGUP 0x110007
+#define CK_PGDN 0x110008
+#define CK_INSERT 0x110009
+#define CK_DELETE 0x11000A
+#define CK_BEGIN 0x11000B         // the keypad's centre, 5 with Num Lock off
+#define CK_F(n) (0x110100 + (n))  // F1 to F63
+#define CK_RESIZE 0x110200        // the window's size changed: GetScrnSize gives it
+#define CK_SHIFT 0x200000
+#define CK_CTRL 0x400000
+#define CK_ALT 0x800000
+#define CK_MODIFIERS (CK_SHIFT | CK_CTRL | CK_ALT)
+
+// The next key, whole, as one value, waiting for it at most wait_ms
+// milliseconds (a negative wait_ms waits for ever, 0 only looks): 0 when
+// the time passed first; CK_RESIZE when the window's size changed; EOF when
+// input has ended. A lone Escape is told from the start of a key by a wait
+// of 500 ms, or of ESCDELAY milliseconds where that is set, as curses does.
+int readkey(int wait_ms);
+// Holds key mode from keymode(1) until keymode(0) or the program's end: keys
+// typed between calls are neither shown nor held back until Enter. A call
+// that finds no key (keyhit, a readkey whose wait passed) keeps key mode in
+// force too, so that a program that polls shows nothing typed, until a call
+// gives the last key waiting, or keymode(0): a program that reads a line
+// itself after that reads it as the terminal edits and echoes it.
+void keymode(int on);
+void GetScrnSize(int* width, int* height);  // the window's columns and rows; 0, 0 where unknown
+
+// Keys as conio's getch, getche and kbhit give them (those names are taken by
+// the Windows C runtime and by curses): one byte a call, 0 to 255, waiting
+// for it, without Enter, so a key of several bytes comes a byte a call (on a
+// terminal the bytes it sends, 27 91 65 for Up; on Windows 0 or 224, then
+// the scan code); EOF when input has ended.
 int getkey(void);   // not echoed
-int getkeye(void);  // echoed where the console echoes (an arrow is not)
+int getkeye(void);  // echoed where the console echoes (a control key as ^G; an arrow not)
 int keyhit(void);   // nonzero when a key is waiting
 
 #ifdef __cplusplus

@@ -4,21 +4,26 @@
 //   CUP       CSI row ; column H   move the cursor (1-based)
 //   ED        CSI 2 J, CSI 3 J     erase the screen, the scroll-back (xterm)
 //   EL        CSI K                erase to the end of the line
-//   DECSCUSR  CSI n SP q           cursor shape
+//   DECSCUSR  CSI n SP q           cursor shape (0: the terminal's default)
+//   DECRQSS   DCS $ q SP q ST      asks for the cursor shape, answered with
+//                                  DCS 1 $ r n SP q ST
 //   DECTCEM   CSI ? 25 h / l       show or hide the cursor
 //   SGR       CSI fg ; bg m        colours; CSI 0 m the terminal's defaults
 //   XTWINOPS  CSI 8 ; h ; w t      resize; CSI 10 ; 2 t toggles full screen
 //   DSR       CSI 6 n              asks for the cursor position, answered
 //                                  with CPR: CSI row ; column R
 //   DA        CSI c                asks what the terminal is, answered
-//                                  with CSI ? ... c
+//                                  with CSI ? ... c; sent after another
+//                                  query, its answer ends the wait for that
+//                                  one's, which a terminal may not give
 //
 // Every function holds the terminal's lock while it runs, so that threads
-// take turns: a position query then gets its own reply, and sequences are
-// not mixed. A wait for a key lets the lock go meanwhile. The library needs
-// only the C library at link time: no exceptions, and nothing of the C++
-// runtime.
+// take turns: a query then gets its own reply, and sequences are not mixed.
+// A wait for a key lets the lock go meanwhile. The library needs only the C
+// library at link time: no exceptions, and nothing of the C++ runtime.
+#include <pthread.h>
 #include <sys/ioctl.h>
+#include <termios.h>  // winsize and TIOCGWINSZ, on illumos
 #include <unistd.h>
 
 #include <csignal>
@@ -30,30 +35,32 @@
 #include <string_view>
 
 #include "console/console.h"
+#include "console/key_names.h"
 #include "internal.h"
-#include "terminal/echo.h"
 #include "terminal/input.h"
 #include "terminal/lock.h"
 #include "terminal/mode.h"
+#include "terminal/output.h"
 #include "terminal/signals.h"
 
 #define CSI "\x1b["
+#define DCS "\x1bP"
+#define ST "\x1b\\"
 
 namespace {
 
-constexpr char kEraseScreen[] = CSI "2J";
-constexpr char kEraseScrollback[] = CSI "3J";
-constexpr char kCursorHome[] = CSI "H";
+constexpr char kEraseScreen[] = CSI "2J" CSI "3J" CSI "H";  // and the scroll-back; home
 constexpr char kEraseToEndOfLine[] = CSI "K";
 constexpr char kShowCursor[] = CSI "?25h";
 constexpr char kHideCursor[] = CSI "?25l";
 constexpr char kToggleFullScreen[] = CSI "10;2t";
 constexpr char kDefaultColours[] = CSI "0m";
-constexpr char kDefaultShape[] = CSI "0 q";
-// DSR, then DA: the attributes reply ends the wait for the position's.
 constexpr char kAskPosition[] = CSI "6n" CSI "c";
+constexpr char kAskCursorShape[] = DCS "$q q" ST CSI "c";
 constexpr int kBlockShape = 2, kUnderlineShape = 4;  // steady cursor shapes
 constexpr int kReplyTimeoutMs = 500;
+// How long a handler waits for a stopped terminal to take what it restores.
+constexpr int kHandlerWaitMs = 100;
 
 using Lock = TerminalLock;
 
@@ -61,13 +68,26 @@ bool starts_with(std::string_view text, std::string_view start) {
   return text.size() >= start.size() && memcmp(text.data(), start.data(), start.size()) == 0;
 }
 
-bool takes_sequences() {
-  const char* term = getenv("TERM");
-  return isatty(STDOUT_FILENO) && term && *term && strcmp(term, "dumb") != 0;
+const char* term() {
+  const char* name = getenv("TERM");
+  return name ? name : "";
 }
+
+bool takes_sequences() { return isatty(STDOUT_FILENO) && *term() && strcmp(term(), "dumb") != 0; }
 
 // The console takes positions and sizes as 16-bit values.
 int low16(int value) { return static_cast<int16_t>(static_cast<uint16_t>(value)); }
+
+bool window_size(int* columns, int* rows) {
+  winsize size{};
+  const int terminal = terminal_find();
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) < 0 &&
+      (terminal < 0 || ioctl(terminal, TIOCGWINSZ, &size) < 0))
+    return false;
+  *columns = size.ws_col;
+  *rows = size.ws_row;
+  return size.ws_col > 0 && size.ws_row > 0;
+}
 
 bool on_screen(int x, int y) {
   winsize size{};
@@ -77,20 +97,27 @@ bool on_screen(int x, int y) {
   return x < size.ws_col && y < size.ws_row;
 }
 
-void emit(const char* sequence) {
-  fputs(sequence, stdout);
+// A sequence, after what the program has written, through every byte: a
+// terminal that is stopped (Ctrl-S) is waited for.
+void emit(std::string_view sequence) {
   fflush(stdout);
+  write_all(STDOUT_FILENO, sequence);
 }
 
-// What the program changed of the cursor and the colours: put back as the
-// terminal had them on every way out, as the terminal's settings are, and
-// set again when the program comes back from a stop. Read in signal handlers.
-volatile sig_atomic_t shape_set = 0;  // the DECSCUSR number set, 0 if none
+// What the program changed of the cursor and the colours: restored on every
+// way out as the terminal had them, as the terminal's settings are, and set
+// again when the program resumes after a stop. Read in signal handlers.
+volatile sig_atomic_t shape_set = 0;    // the DECSCUSR number set, 0 if none
+volatile sig_atomic_t shape_found = 0;  // the user's, as the terminal told it; 0: its default
 volatile sig_atomic_t cursor_hidden = 0;
 volatile sig_atomic_t foreground_set = 0, background_set = 0;  // SGR numbers, 0 if none
+// Where the handlers write: the program's own non-blocking description of
+// the terminal where standard output is that terminal, so that a stopped
+// terminal holds up an ending program for kHandlerWaitMs at most.
+volatile sig_atomic_t handler_fd = STDOUT_FILENO;
 
-// A sequence built and written in a signal handler: no stdio, no allocation.
-struct HandlerText {
+// A sequence built in a buffer: in a signal handler, no stdio, no allocation.
+struct Text {
   char text[64];
   size_t size = 0;
   void add(const char* part) {
@@ -103,61 +130,74 @@ struct HandlerText {
     while ((n /= 10) > 0);
     while (count > 0 && size < sizeof text) text[size++] = digits[--count];
   }
-  void write_out() const { write_all(STDOUT_FILENO, std::string_view(text, size)); }
+  void add_shape(int shape) {
+    add(CSI);
+    add_number(shape);
+    add(" q");
+  }
+  void add_colours(int foreground, int background) {
+    add(CSI);
+    add_number(foreground);
+    add(";");
+    add_number(background);
+    add("m");
+  }
+  std::string_view view() const { return std::string_view(text, size); }
 };
 
-void put_back_cursor_and_colours() {
-  HandlerText back;
-  if (shape_set) back.add(kDefaultShape);
+void restore_cursor_and_colours() {
+  Text back;
+  if (shape_set) back.add_shape(shape_found);
   if (cursor_hidden) back.add(kShowCursor);
   if (foreground_set) back.add(kDefaultColours);
-  back.write_out();
+  write_all(handler_fd, back.view(), kHandlerWaitMs);
 }
 
-void set_cursor_and_colours_again() {
-  HandlerText again;
-  if (shape_set) {
-    again.add(CSI);
-    again.add_number(shape_set);
-    again.add(" q");
-  }
+// Continued in the background, the shell's line is not the program's to
+// draw on: it is set again when the program is brought back.
+void resume_cursor_and_colours() {
+  const pid_t front = tcgetpgrp(STDOUT_FILENO);
+  if (front >= 0 && front != getpgrp()) return;
+  Text again;
+  if (shape_set) again.add_shape(shape_set);
   if (cursor_hidden) again.add(kHideCursor);
-  if (foreground_set) {
-    again.add(CSI);
-    again.add_number(foreground_set);
-    again.add(";");
-    again.add_number(background_set);
-    again.add("m");
-  }
-  again.write_out();
+  if (foreground_set) again.add_colours(foreground_set, background_set);
+  write_all(handler_fd, again.view(), kHandlerWaitMs);
 }
 
-// From the first change on, what was changed is put back on every way out.
-void remember_to_put_back() {
+// A child made by fork restores nothing of what its parent changed, which
+// the parent still runs with.
+void forget_cursor_and_colours() { shape_set = cursor_hidden = foreground_set = 0; }
+
+// From the first change on, what was changed is restored on every way out.
+void remember_to_restore() {
   static bool registered = false;
   if (registered) return;
   registered = true;
-  terminal_register_restore(put_back_cursor_and_colours, set_cursor_and_colours_again);
+  handler_fd = terminal_writer(STDOUT_FILENO);
+  terminal_register_restore(restore_cursor_and_colours, resume_cursor_and_colours);
+  pthread_atfork(nullptr, nullptr, forget_cursor_and_colours);
 }
 
 // ANSI colour numbers run red 1, green 2, blue 4: the console's bits reversed.
 int ansi_colour(int bits) { return (bits & 4 ? 1 : 0) | (bits & 2) | (bits & 1 ? 4 : 0); }
 
-// CPR: CSI row ; column R, each at least 1.
+// Up to five digits from `at`, the number at least 1; the place after them.
+size_t number_at(std::string_view text, size_t at, int* number) {
+  *number = 0;
+  const size_t start = at;
+  for (; at < text.size() && at - start < 5 && text[at] >= '0' && text[at] <= '9'; ++at)
+    *number = *number * 10 + (text[at] - '0');
+  return at > start && *number >= 1 ? at : 0;
+}
+
+// CPR: CSI row ; column R.
 bool position_reply(std::string_view key, int* row, int* column) {
-  if (key.size() < 6 || !starts_with(key, CSI) || key.back() != 'R') return false;
-  int numbers[2] = {0, 0};
-  size_t pos = 2;
-  for (int n = 0; n < 2; ++n) {
-    const size_t digits = pos;
-    for (; pos < key.size() && pos - digits < 5 && key[pos] >= '0' && key[pos] <= '9'; ++pos)
-      numbers[n] = numbers[n] * 10 + (key[pos] - '0');
-    if (pos == digits || numbers[n] < 1 || key[pos++] != (n == 0 ? ';' : 'R')) return false;
-  }
-  if (pos != key.size()) return false;
-  *row = numbers[0];
-  *column = numbers[1];
-  return true;
+  if (!starts_with(key, CSI)) return false;
+  size_t at = number_at(key, 2, row);
+  if (at == 0 || at == key.size() || key[at] != ';') return false;
+  at = number_at(key, at + 1, column);
+  return at != 0 && at + 1 == key.size() && key[at] == 'R';
 }
 
 bool position_shaped(std::string_view key) {
@@ -170,6 +210,11 @@ bool attributes_reply(std::string_view key) {
   return key.size() >= 4 && starts_with(key, CSI "?") && key.back() == 'c';
 }
 
+// DECRQSS's answer for DECSCUSR: DCS 1 $ r n SP q ST (DCS 0 $ r ST: none).
+bool shape_reply(std::string_view key) {
+  return starts_with(key, DCS "1$r") || starts_with(key, DCS "0$r");
+}
+
 // Asks for the position, then for the attributes, whose reply ends the wait.
 // The last position reply before it is the answer: a key shaped like one
 // (Shift+F3 sends CSI 1 ; 2 R) comes before the real reply.
@@ -178,6 +223,26 @@ bool ask_position(int* row, int* column) {
   terminal_ask(kAskPosition, &position, 1, attributes_reply, kReplyTimeoutMs);
   return position.size > 0 &&
          position_reply(std::string_view(position.bytes, position.size), row, column);
+}
+
+// The cursor shape the user had, asked once, before the first change, so
+// that it is the one restored. A terminal that does not answer leaves it
+// the terminal's default. The Linux console takes no control strings: it
+// would show the question.
+void ask_cursor_shape() {
+  static bool asked = false;
+  if (asked || strncmp(term(), "linux", 5) == 0) return;
+  asked = true;
+  if (!terminal_enter_key_mode()) return;  // the reply must not be echoed
+  Reply shape = {shape_reply, {}, 0};
+  fflush(stdout);
+  terminal_ask(kAskCursorShape, &shape, 1, attributes_reply, kReplyTimeoutMs);
+  terminal_leave_key_mode();
+  const std::string_view reply(shape.bytes, shape.size);
+  int number = 0;
+  const size_t at = starts_with(reply, DCS "1$r") ? number_at(reply, 5, &number) : 0;
+  if (at != 0 && number <= 6 && std::string_view(reply.data() + at, reply.size() - at) == " q" ST)
+    shape_found = number;
 }
 
 // The Windows console has its new size when the call returns; a terminal
@@ -196,16 +261,46 @@ void await_size(int width, int height) {
   }
 }
 
+// Key mode while keys are read: entered for each call, and kept between
+// calls while the program polls (a call that found no key: it will look
+// again, and keys typed meanwhile must be neither shown nor held until
+// Enter) until a call gives the last key waiting, so that a program may then
+// read a line itself; kept too from keymode(1) to keymode(0).
+bool polling = false;
+bool held = false;
+
+void after_key_call(bool gave_key) {
+  if (!gave_key && !polling) {
+    polling = terminal_enter_key_mode();
+  } else if (gave_key && polling && !terminal_input_pending()) {
+    polling = false;
+    terminal_leave_key_mode();
+  }
+}
+
+void forget_key_calls() { polling = held = false; }
+
 // One byte of the next key, as conio's getch gives an arrow byte by byte. The
-// key is read whole, in key mode (the caller's settings are restored after),
-// from the queue the position query also reads, so no key typed is lost to
-// it. Where key mode cannot be set, the key is read in the caller's mode.
+// key is read whole, in key mode, from the queue the queries also read, so
+// no key typed is lost to them. Where key mode cannot be set, the key is
+// read in the caller's mode.
 int key_byte(bool echo) {
   Lock lock;
   const bool entered = terminal_enter_key_mode();
   const int byte = terminal_read_key_byte(echo);
   if (entered) terminal_leave_key_mode();
+  after_key_call(byte != EOF);
   return byte;
+}
+
+// The key's wait: 500 ms, as terminal multiplexers wait, or ESCDELAY's.
+int escape_delay() {
+  static int delay = -1;
+  if (delay < 0) {
+    const char* set = getenv("ESCDELAY");
+    delay = set && *set >= '0' && *set <= '9' ? atoi(set) : kKeyGapMs;
+  }
+  return delay;
 }
 
 }  // namespace
@@ -216,8 +311,13 @@ void gotoxy(int x, int y) {
   y = low16(y);
   // Off the screen nothing moves, as the console refuses a cell off its buffer.
   if (!takes_sequences() || !on_screen(x, y)) return;
-  printf(CSI "%d;%dH", y + 1, x + 1);
-  fflush(stdout);
+  Text move;
+  move.add(CSI);
+  move.add_number(y + 1);
+  move.add(";");
+  move.add_number(x + 1);
+  move.add("H");
+  emit(move.view());
 }
 
 // Sizes from 50 up fill half the cell or more and show as a block; smaller
@@ -225,11 +325,14 @@ void gotoxy(int x, int y) {
 void SetCursorVisible(int visible, int size) {
   Lock lock;
   if (!takes_sequences() || size < 1 || size > 100) return;
-  remember_to_put_back();
+  ask_cursor_shape();
+  remember_to_restore();
   shape_set = size >= 50 ? kBlockShape : kUnderlineShape;
   cursor_hidden = !visible;
-  printf(CSI "%d q%s", static_cast<int>(shape_set), visible ? kShowCursor : kHideCursor);
-  fflush(stdout);
+  Text cursor;
+  cursor.add_shape(shape_set);
+  cursor.add(visible ? kShowCursor : kHideCursor);
+  emit(cursor.view());
 }
 
 void getxy(int* x, int* y) {
@@ -248,10 +351,7 @@ void getxy(int* x, int* y) {
 
 void clrscr(void) {
   Lock lock;
-  if (!takes_sequences()) return;
-  fputs(kEraseScreen, stdout);
-  fputs(kEraseScrollback, stdout);
-  emit(kCursorHome);
+  if (takes_sequences()) emit(kEraseScreen);
 }
 
 void clreol(void) {
@@ -264,11 +364,12 @@ void setrgb(int preset) {
   if (!takes_sequences()) return;
   const int attribute = preset_attribute(preset);
   const int foreground = attribute & 0x0F, background = attribute >> 4;
-  remember_to_put_back();
+  remember_to_restore();
   foreground_set = (foreground & 8 ? 90 : 30) + ansi_colour(foreground);
   background_set = (background & 8 ? 100 : 40) + ansi_colour(background);
-  printf(CSI "%d;%dm", static_cast<int>(foreground_set), static_cast<int>(background_set));
-  fflush(stdout);
+  Text colours;
+  colours.add_colours(foreground_set, background_set);
+  emit(colours.view());
 }
 
 void SetScrnSize(int width, int height) {
@@ -276,8 +377,13 @@ void SetScrnSize(int width, int height) {
   width = low16(width);
   height = low16(height);
   if (!takes_sequences() || width < 1 || height < 1) return;
-  printf(CSI "8;%d;%dt", height, width);
-  fflush(stdout);
+  Text resize;
+  resize.add(CSI "8;");
+  resize.add_number(height);
+  resize.add(";");
+  resize.add_number(width);
+  resize.add("t");
+  emit(resize.view());
   await_size(width, height);
 }
 
@@ -293,6 +399,15 @@ void normvideo(void) {
   emit(kDefaultColours);
 }
 
+void GetScrnSize(int* width, int* height) {
+  Lock lock;
+  *width = *height = 0;
+  int columns = 0, rows = 0;
+  if (!window_size(&columns, &rows)) return;
+  *width = columns;
+  *height = rows;
+}
+
 int getkey(void) { return key_byte(false); }
 
 int getkeye(void) { return key_byte(true); }
@@ -304,5 +419,54 @@ int keyhit(void) {
   const bool entered = terminal_enter_key_mode();
   const bool waiting = terminal_key_waiting();
   if (entered) terminal_leave_key_mode();
+  if (!waiting) after_key_call(false);
   return waiting ? 1 : 0;
+}
+
+int readkey(int wait_ms) {
+  fflush(stdout);
+  Lock lock;
+  static bool watching = false;
+  if (!watching) {
+    watching = true;
+    terminal_watch_resizes();
+    terminal_key_gap(escape_delay());
+    pthread_atfork(nullptr, nullptr, forget_key_calls);
+  }
+  if (terminal_take_resize()) return CK_RESIZE;
+  const bool entered = terminal_enter_key_mode();
+  const long long deadline = monotonic_ms() + (wait_ms > 0 ? wait_ms : 0);
+  int value = 0;
+  for (;;) {
+    std::string_view key;
+    const long long left = deadline - monotonic_ms();
+    const Read read = terminal_read_key(wait_ms < 0 ? kWaitForever
+                                        : left > 0  ? static_cast<int>(left)
+                                                    : 0,
+                                        &key, true);
+    if (read == Read::kEnded) {
+      value = EOF;
+    } else if (read == Read::kNone) {
+      value = terminal_take_resize() ? CK_RESIZE : 0;
+    } else if ((value = key_value(key)) == 0) {
+      continue;  // bytes that name no key: the next key is read
+    }
+    break;
+  }
+  if (entered) terminal_leave_key_mode();
+  after_key_call(value != 0 && value != CK_RESIZE);
+  return value;
+}
+
+void keymode(int on) {
+  Lock lock;
+  if (on && !held) {
+    held = terminal_enter_key_mode();
+    return;
+  }
+  if (on) return;
+  for (bool* hold : {&held, &polling}) {
+    if (*hold) terminal_leave_key_mode();
+    *hold = false;
+  }
 }

@@ -1,6 +1,8 @@
-// The console control functions on the Windows console; keys come from the
-// C runtime's conio. The console's calls are safe from several threads as
-// they are; what the functions remember of the console takes turns.
+// The console control functions on the Windows console. Keys a byte a call
+// come from the C runtime's conio; keys as one value each from the
+// console's input records. The console's calls are safe from several
+// threads as they are; what the functions remember of the console takes
+// turns.
 #include <conio.h>
 #include <windows.h>
 
@@ -131,14 +133,114 @@ void normvideo(void) {
   if (found_attributes) SetConsoleTextAttribute(output(), default_attributes);
 }
 
+// The C runtime's _getch gives a byte above 127 sign-extended in some
+// builds (Wine's): a byte is 0 to 255, as on a terminal.
 int getkey(void) {
   fflush(stdout);
-  return _getch();
+  return _getch() & 0xFF;
 }
 
 int getkeye(void) {
   fflush(stdout);
-  return _getche();
+  return _getche() & 0xFF;
+}
+
+namespace {
+
+// The named keys by their virtual-key codes.
+int named_key(WORD virtual_key) {
+  if (virtual_key >= VK_F1 && virtual_key <= VK_F24) return CK_F(virtual_key - VK_F1 + 1);
+  switch (virtual_key) {
+    case VK_UP: return CK_UP;
+    case VK_DOWN: return CK_DOWN;
+    case VK_LEFT: return CK_LEFT;
+    case VK_RIGHT: return CK_RIGHT;
+    case VK_HOME: return CK_HOME;
+    case VK_END: return CK_END;
+    case VK_PRIOR: return CK_PGUP;
+    case VK_NEXT: return CK_PGDN;
+    case VK_INSERT: return CK_INSERT;
+    case VK_DELETE: return CK_DELETE;
+    case VK_CLEAR: return CK_BEGIN;
+    default: return 0;
+  }
+}
+
+// A key record as readkey gives it, the same value a terminal's bytes give
+// (key_names.h): a character with Alt added, not Shift (it is in the
+// character) nor Ctrl where it made a control code; Tab with Shift as back
+// tab; nothing where Ctrl and Alt together are AltGr making a character.
+// Half a surrogate pair waits for the other half in `high`.
+int key_of(const KEY_EVENT_RECORD& key, wchar_t* high) {
+  const DWORD state = key.dwControlKeyState;
+  int modifiers = 0;
+  if (state & SHIFT_PRESSED) modifiers |= CK_SHIFT;
+  if (state & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) modifiers |= CK_CTRL;
+  if (state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) modifiers |= CK_ALT;
+  if (const int named = named_key(key.wVirtualKeyCode)) return named | modifiers;
+  const wchar_t c = key.uChar.UnicodeChar;
+  if (c >= 0xD800 && c < 0xDC00) {
+    *high = c;
+    return 0;
+  }
+  int value = c;
+  if (c >= 0xDC00 && c < 0xE000) {
+    if (!*high) return 0;
+    value = 0x10000 + ((*high - 0xD800) << 10) + (c - 0xDC00);
+    *high = 0;
+  }
+  if (value == 0) return 0;  // Shift, Ctrl or Alt alone; a dead key
+  if (value == '\t' && (modifiers & CK_SHIFT)) return '\t' | CK_SHIFT;
+  if (value < 0x20 || value == 0x7F) return (value == 0x7F ? 8 : value) | (modifiers & CK_ALT);
+  if ((modifiers & (CK_CTRL | CK_ALT)) == (CK_CTRL | CK_ALT)) return value;  // AltGr
+  return value | (modifiers & (CK_CTRL | CK_ALT));
+}
+
+}  // namespace
+
+int readkey(int wait_ms) {
+  fflush(stdout);
+  static int repeated = 0, repeats = 0;  // a key held down comes as one record with a count
+  static wchar_t high = 0;
+  if (repeats > 0) {
+    --repeats;
+    return repeated;
+  }
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  const DWORD start = GetTickCount();
+  for (;;) {
+    DWORD count = 0;
+    if (!GetNumberOfConsoleInputEvents(input, &count)) return EOF;  // no console to read
+    if (count == 0) {
+      const DWORD passed = GetTickCount() - start;
+      if (wait_ms >= 0 && passed >= static_cast<DWORD>(wait_ms)) return 0;
+      const DWORD left = wait_ms < 0 ? INFINITE : static_cast<DWORD>(wait_ms) - passed;
+      if (WaitForSingleObject(input, left) == WAIT_TIMEOUT) return 0;
+      continue;
+    }
+    INPUT_RECORD record;
+    DWORD read = 0;
+    if (!ReadConsoleInputW(input, &record, 1, &read) || read == 0) return EOF;
+    if (record.EventType == WINDOW_BUFFER_SIZE_EVENT) return CK_RESIZE;
+    if (record.EventType != KEY_EVENT || !record.Event.KeyEvent.bKeyDown) continue;
+    if (const int value = key_of(record.Event.KeyEvent, &high)) {
+      repeated = value;
+      repeats = record.Event.KeyEvent.wRepeatCount > 1 ? record.Event.KeyEvent.wRepeatCount - 1 : 0;
+      return value;
+    }
+  }
+}
+
+// The console echoes nothing but what a read of a line echoes, and holds no
+// key back: there is no mode to hold.
+void keymode(int /*on*/) {}
+
+void GetScrnSize(int* width, int* height) {
+  CONSOLE_SCREEN_BUFFER_INFO info{};  // stays zero where standard output is no console
+  GetConsoleScreenBufferInfo(output(), &info);
+  const SMALL_RECT& window = info.srWindow;
+  *width = info.dwSize.X ? window.Right - window.Left + 1 : 0;
+  *height = info.dwSize.X ? window.Bottom - window.Top + 1 : 0;
 }
 
 int keyhit(void) { return _kbhit() ? 1 : 0; }

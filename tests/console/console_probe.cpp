@@ -2,20 +2,28 @@
 // tests can watch their effect on a real terminal:
 //   gotoxy X Y | getxy | clrscr | clreol | setrgb N | cursor VISIBLE SIZE |
 //   size WIDTH HEIGHT | fullscreen | normvideo | text STRING | lines N | where |
-//   typed | next | raw | kept | threads N | drawing | reopen FILE | hold
+//   typed | key | next | keys N | poll | held | raw | kept | threads N | drawing |
+//   reopen FILE | fork | exec | hold
 // `getxy` and `where` print "X Y" on standard error; `typed` prints, on
-// standard error, the keys waiting (keyhit, getkey); `next` waits for a key
-// (getkey) and prints it and the rest of it the same way; `raw` sets the
+// standard error, the keys waiting (keyhit, getkey); `key` waits for a key
+// (getkey) and prints it; `next` does, and prints the rest of it the same way; `raw` sets the
 // terminal raw as a program of its own would, and `kept` prints whether its
 // settings are still those; `threads N` calls getxy N times from each of two
 // threads and prints how many answers were 8 4; `drawing` draws while
 // another thread waits in getkey, prints "drawn", then the key; `reopen`
-// closes standard input and opens FILE there; `hold` prints "ready" on
-// standard error and waits to be killed, so the screen can be read.
+// closes standard input and opens FILE there; `keys N` reads N keys with
+// readkey and prints their values in hexadecimal (and the window's size after
+// a resize); `poll` and `held` read keys until q, polling with keyhit and
+// getkey, or with readkey(0) after keymode(1), and print "[ready]" when a
+// look found none, "[got N]" for each; `fork` reads a key's first byte, then
+// a child says whether a key waits for it, and the parent reads the rest;
+// `exec` lists the descriptors a program it runs is left; `hold` prints
+// "ready" on standard error and waits to be killed, so the screen can be read.
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -88,6 +96,19 @@ int main(int argc, char** argv) {
       std::string typed;
       while (keyhit()) typed += static_cast<char>(getkey());
       fprintf(stderr, "typed:%s\n", typed.c_str());
+    } else if (step == "keys") {
+      for (int n = number(); n > 0; --n) {
+        const int key = readkey(-1);
+        int width = 0, height = 0;
+        GetScrnSize(&width, &height);
+        if (key == CK_RESIZE)
+          fprintf(stderr, "resize %dx%d\n", width, height);
+        else
+          fprintf(stderr, "%x\n", static_cast<unsigned>(key));
+      }
+    } else if (step == "key") {
+      const int key = getkey();
+      fprintf(stderr, "key:%c\n", key);
     } else if (step == "next") {
       std::string key(1, static_cast<char>(getkey()));
       while (keyhit()) key += static_cast<char>(getkey());
@@ -116,6 +137,25 @@ int main(int argc, char** argv) {
       close(STDIN_FILENO);
       const int fd = open(argv[++i], O_RDONLY);  // takes descriptor 0
       if (fd != STDIN_FILENO) return 1;
+    } else if (step == "poll" || step == "held") {
+      if (step == "held") keymode(1);
+      for (int key = 0, looked = 0; key != 'q'; looked = !key) {
+        key = step == "held" ? readkey(0) : keyhit() ? getkey() : 0;
+        if (key) fprintf(stderr, "[got %d]", key);
+        if (!key && !looked) fputs("[ready]", stderr);
+        if (!key) usleep(1000);  // drawing, as a program would
+      }
+    } else if (step == "fork") {
+      const int first = getkey();
+      if (fork() == 0) {
+        fprintf(stderr, "child:%d\n", keyhit());
+        exit(0);  // and restores nothing of its parent's
+      }
+      wait(nullptr);
+      const int second = getkey();
+      fprintf(stderr, "parent:%d %d %d\n", first, second, getkey());
+    } else if (step == "exec") {
+      execl("/bin/ls", "ls", "-1", "/proc/self/fd", static_cast<char*>(nullptr));
     } else if (step == "raw") {
       termios raw{};
       tcgetattr(STDIN_FILENO, &raw);

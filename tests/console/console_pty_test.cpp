@@ -21,7 +21,8 @@
 
 namespace {
 
-const std::string kQuery = "\x1b[6n\x1b[c";  // position, then attributes
+const std::string kQuery = "\x1b[6n\x1b[c";             // position, then attributes
+const std::string kAskShape = "\x1bP$q q\x1b\\\x1b[c";  // the cursor's shape, then attributes
 const std::string kAttributes = "\x1b[?1;2c";
 
 TEST(ConsoleBytes, EachFunctionWritesItsSequenceBeforeItReturns) {
@@ -46,11 +47,11 @@ TEST(ConsoleBytes, EachFunctionWritesItsSequenceBeforeItReturns) {
       {{"setrgb", "12"}, "\x1b[94;107m"},
       {{"setrgb", "16"}, "\x1b[97;40m"},
       {{"setrgb", "-1"}, "\x1b[97;40m"},
-      {{"cursor", "0", "25"}, "\x1b[4 q\x1b[?25l"},
-      {{"cursor", "1", "1"}, "\x1b[4 q\x1b[?25h"},
-      {{"cursor", "1", "49"}, "\x1b[4 q\x1b[?25h"},
-      {{"cursor", "1", "50"}, "\x1b[2 q\x1b[?25h"},
-      {{"cursor", "5", "100"}, "\x1b[2 q\x1b[?25h"},
+      {{"cursor", "0", "25"}, kAskShape + "\x1b[4 q\x1b[?25l"},
+      {{"cursor", "1", "1"}, kAskShape + "\x1b[4 q\x1b[?25h"},
+      {{"cursor", "1", "49"}, kAskShape + "\x1b[4 q\x1b[?25h"},
+      {{"cursor", "1", "50"}, kAskShape + "\x1b[2 q\x1b[?25h"},
+      {{"cursor", "5", "100"}, kAskShape + "\x1b[2 q\x1b[?25h"},
       {{"cursor", "1", "0"}, ""},
       {{"cursor", "1", "101"}, ""},
       {{"size", "100", "40"}, "\x1b[8;40;100t"},
@@ -68,6 +69,10 @@ TEST(ConsoleBytes, EachFunctionWritesItsSequenceBeforeItReturns) {
     command.push_back("hold");  // the probe is still running when its output is read
     SCOPED_TRACE(c.steps[0] + (c.steps.size() > 1 ? " " + c.steps[1] : "") + " TERM=" + c.term);
     PtySession pty(command, "", {"TERM=" + c.term});
+    if (c.bytes.rfind(kAskShape, 0) == 0) {
+      ASSERT_TRUE(pty.wait_for(kAskShape));
+      pty.send(kAttributes);  // a terminal that knows no cursor shapes
+    }
     ASSERT_TRUE(pty.wait_for("ready\r\n", 3000));
     EXPECT_EQ(pty.output(), c.bytes + "ready\r\n");
   }
@@ -148,10 +153,10 @@ TEST(ConsoleLibraryUser, KeepsTheCallersSettingsAndTakesTurnsAcrossThreads) {
     EXPECT_EQ(pty.since_last_match(), "kept\r\n");
   }
   {
-    PtySession pty({CONSOLE_PROBE, "next", "hold"});
+    PtySession pty({CONSOLE_PROBE, "key", "hold"});
     ASSERT_TRUE(pty.wait_for_key_mode());
     pty.send("k");
-    ASSERT_TRUE(pty.wait_for("next:k\r\nready"));
+    ASSERT_TRUE(pty.wait_for("key:k\r\nready"));
     EXPECT_TRUE(same_settings(pty.settings(), pty.initial_settings()));
   }
   PtySession pty({CONSOLE_PROBE, "threads", "100"});
@@ -194,36 +199,95 @@ TEST(ConsoleLibraryUser, AReaderWaitingForAKeyHoldsUpNoOne) {
 }
 
 // What the program changed of the cursor and the colours is put back however
-// it ends, and while it is stopped (its own session: the stop is dropped, and
-// they are set again at once).
+// it ends, the cursor's shape as the user had it, and while it is stopped; a
+// stop that the kernel drops (a session's leader) changes nothing.
 TEST(ConsoleLibraryUser, PutsBackTheCursorAndColoursItChanged) {
-  const std::string changed = "\x1b[4 q\x1b[?25l\x1b[93;40m", back = "\x1b[0 q\x1b[?25h\x1b[0m";
+  const std::string changed = "\x1b[4 q\x1b[?25l\x1b[93;40m", back = "\x1b[5 q\x1b[?25h\x1b[0m";
+  const std::string probe = std::string(CONSOLE_PROBE) + " cursor 0 25 setrgb 3";
+  struct Step {
+    std::string typed;
+    std::string shown;  // after it
+  };
   struct Ending {
     const char* name;
-    int signal;  // after "ready"; 0: none, the probe returns
-    std::string output;
+    std::string command;  // for dash -c
+    std::vector<Step> steps;
+    std::string whole = "";  // the whole output, where it is known
   };
   const Ending endings[] = {
-      {"returning", 0, changed + back},
-      {"Ctrl-C", SIGINT, changed + "ready\r\n^C" + back},
-      {"a stop, then Ctrl-C", SIGTSTP, changed + "ready\r\n" + back + changed + "^C" + back},
+      {"returning", "exec " + probe, {{"", changed + back}}, kAskShape + changed + back},
+      {"Ctrl-C", "exec " + probe + " hold", {{"", "ready\r\n"}, {"\x03", "^C" + back}}},
+      {"a stop the kernel drops",
+       "exec " + probe + " hold",
+       {{"", "ready\r\n"}, {"\x1a", "^Z"}, {"\x03", "^C" + back}},
+       kAskShape + changed + "ready\r\n^Z^C" + back},
+      {"a stop, fg, then Ctrl-C",
+       "set -m; " + probe + " hold; fg",
+       {{"", "ready\r\n"}, {"\x1a", back}, {"", changed}, {"\x03", "^C" + back}}},
   };
   for (const Ending& e : endings) {
     SCOPED_TRACE(e.name);
-    std::vector<std::string> steps = {CONSOLE_PROBE, "cursor", "0", "25", "setrgb", "3"};
-    if (e.signal) steps.push_back("hold");
-    PtySession pty(steps);
-    if (e.signal) {
-      ASSERT_TRUE(pty.wait_for("ready\r\n"));
+    PtySession pty({"dash", "-c", e.command});
+    ASSERT_TRUE(pty.wait_for(kAskShape));
+    pty.send("\x1bP1$r5 q\x1b\\" + kAttributes);  // the user's shape: 5, a blinking bar
+    for (const Step& step : e.steps) {
+      pty.send(step.typed);
+      ASSERT_TRUE(pty.wait_for(step.shown)) << pty.output();
     }
-    if (e.signal == SIGTSTP) {
-      kill(pty.pid(), SIGTSTP);
-      ASSERT_TRUE(pty.wait_for(back + changed));
-    }
-    if (e.signal) pty.send("\x03");
     pty.wait_exit();
-    EXPECT_EQ(pty.output(), e.output);
+    if (!e.whole.empty()) {
+      EXPECT_EQ(pty.output(), e.whole);
+    }
   }
+}
+
+// A child made by fork gives none of its parent's key, and restores nothing
+// of what the parent changed; a program run from the library's user gets
+// none of its descriptors.
+TEST(ConsoleLibraryUser, AChildStartsWithNothingOfItsParents) {
+  {
+    PtySession pty({CONSOLE_PROBE, "setrgb", "3", "fork"});
+    ASSERT_TRUE(pty.wait_for_key_mode());
+    pty.send("\x1b[A");
+    EXPECT_EQ(pty.wait_exit(), 0);
+    EXPECT_EQ(pty.output(), "\x1b[93;40mchild:0\r\nparent:27 91 65\r\n\x1b[0m");
+  }
+  std::string listed[2];
+  for (const bool after_a_key : {false, true}) {
+    PtySession pty(after_a_key ? std::vector<std::string>{CONSOLE_PROBE, "key", "exec"}
+                               : std::vector<std::string>{CONSOLE_PROBE, "exec"});
+    if (after_a_key) {
+      ASSERT_TRUE(pty.wait_for_key_mode());
+      pty.send("k");
+      ASSERT_TRUE(pty.wait_for("key:k\r\n"));
+    }
+    EXPECT_EQ(pty.wait_exit(), 0);
+    listed[after_a_key] = pty.since_last_match();
+  }
+  EXPECT_EQ(listed[1], listed[0]) << "descriptors left open across exec";
+}
+
+// Keys as one value each, read by a program that polls, with key mode held
+// or not: nothing typed is shown, nothing is lost; a resize is a key too.
+TEST(ConsoleKeys, PollingShowsNothingTypedAndAResizeIsAKey) {
+  for (const char* step : {"poll", "held"}) {
+    SCOPED_TRACE(step);
+    PtySession pty({CONSOLE_PROBE, step});
+    ASSERT_TRUE(pty.wait_for("[ready]"));
+    pty.send("xy");
+    ASSERT_TRUE(pty.wait_for("[got 120][got 121][ready]"));
+    pty.send("q");
+    EXPECT_EQ(pty.wait_exit(), 0);
+    EXPECT_EQ(pty.output(), "[ready][got 120][got 121][ready][got 113]");
+    EXPECT_TRUE(same_settings(pty.settings(), pty.initial_settings()));
+  }
+  PtySession pty({CONSOLE_PROBE, "keys", "2"});
+  ASSERT_TRUE(pty.wait_for_key_mode());
+  pty.resize(100, 30);
+  ASSERT_TRUE(pty.wait_for("resize 100x30\r\n"));
+  pty.send("\x1b[1;5D");
+  ASSERT_TRUE(pty.wait_for("510003\r\n"));  // CK_LEFT + CK_CTRL
+  EXPECT_EQ(pty.wait_exit(), 0);
 }
 
 // The terminal takes a resize later than it is asked for; the cursor can be
