@@ -288,6 +288,11 @@ bool terminal_ask(std::string_view query, Reply* replies, size_t count, ReplySha
   count = std::min(count, kMostReplies);
   size_t found_at[kMostReplies];  // from `head`
   bool found[kMostReplies] = {};
+  const auto is_reply = [replies, count](std::string_view key) {
+    for (size_t i = 0; i < count; ++i)
+      if (replies[i].shape(key)) return true;
+    return false;
+  };
   size_t at = tail - head;  // what was queued before is typed input
   bool gap_passed = false, answered = false;
   for (;;) {
@@ -300,6 +305,13 @@ bool terminal_ask(std::string_view query, Reply* replies, size_t count, ReplySha
       continue;
     }
     const std::string_view key(queue + head + at, length);
+    // An Escape typed just as the replies went out: Escape, then a reply.
+    const std::string_view after_escape(key.data() + 1, length - 1);
+    if (length > 2 && key[0] == '\x1b' && key[1] == '\x1b' &&
+        (last(after_escape) || is_reply(after_escape))) {
+      ++at;
+      continue;
+    }
     if (last(key)) {
       remove(head + at, length);
       answered = true;

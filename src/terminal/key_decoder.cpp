@@ -25,13 +25,20 @@ size_t control_sequence(const char* bytes, size_t size, bool gap_passed) {
   if (size > 2 && bytes[2] == '[') {  // the Linux console's F1 to F5: one more byte
     return size > 3 ? 4 : cut_short(size, gap_passed);
   }
+  if (size > 2 && bytes[2] == 'M') {  // an X10 mouse report: three bytes more, any bytes
+    constexpr size_t kMouseReport = 6;
+    return size >= kMouseReport ? kMouseReport : cut_short(size, gap_passed);
+  }
   return sequence_end(bytes, size, 2, gap_passed);
 }
 
 // ESC ] or ESC P, then anything up to BEL or ESC \ (the string terminator).
+// A terminal's strings hold no other control byte: one that came typed (Alt
+// with ] or with P, then keys) ends at Enter or another control key.
 size_t control_string(const char* bytes, size_t size, bool gap_passed) {
   for (size_t i = 2; i < size; ++i) {
     if (at(bytes, i) == kBell) return i + 1;
+    if (at(bytes, i) < 0x20 && at(bytes, i) != kEscape) return i;
     if (at(bytes, i) != kEscape) continue;
     if (i + 1 == size) break;
     return bytes[i + 1] == '\\' ? i + 2 : i;  // another escape begins the next key

@@ -10,11 +10,13 @@
 //
 // A key is one byte, or one of:
 //   ESC [ parameters final         a control sequence, any length (ESC [ [ x on
-//                                  the Linux console; rxvt's ESC [ 3 $ ends at $)
+//                                  the Linux console; rxvt's ESC [ 3 $ ends at $;
+//                                  ESC [ M and three bytes, an X10 mouse report)
 //   ESC O parameters final         SS3: F1 to F4 and keypad keys (ESC O 2 P
 //                                  with a modifier)
 //   ESC ] ... BEL or ESC \         an OSC or DCS (ESC P) string, which a
-//                                  terminal may send unasked
+//                                  terminal may send unasked; typed (Alt+]),
+//                                  it ends at Enter or another control key
 //   ESC and one key                Alt with that key, a sequence too (ESC ESC [ A);
 //                                  ESC ESC alone is one key, Alt+Escape
 //   a UTF-8 lead byte and its continuation bytes

@@ -14,6 +14,12 @@ void LateReplies::owe(ReplyShape shape, long long until_ms) {
   if (count_ < kMostOwed) owed_[count_++] = {shape, until_ms};
 }
 
+size_t LateReplies::owed(std::string_view key) const {
+  size_t reply = 0;
+  while (reply < count_ && !owed_[reply].shape(key)) ++reply;
+  return reply;
+}
+
 size_t LateReplies::drop(char* bytes, size_t size, size_t read_from, long long now_ms) {
   for (size_t i = 0; i < count_;) {  // those no longer owed
     if (owed_[i].until_ms < now_ms)
@@ -24,10 +30,18 @@ size_t LateReplies::drop(char* bytes, size_t size, size_t read_from, long long n
   for (size_t at = 0; count_ > 0 && at < size;) {
     const size_t length = key_length(bytes + at, size - at, false);
     if (length == 0) break;  // the rest of a key is still to come
-    size_t reply = count_;
-    if (at + length > read_from)
-      for (reply = 0; reply < count_; ++reply)
-        if (owed_[reply].shape(std::string_view(bytes + at, length))) break;
+    const std::string_view key(bytes + at, length);
+    if (at + length <= read_from) {  // read already
+      at += length;
+      continue;
+    }
+    // An Escape typed just as the reply came: Escape, then the reply.
+    if (length > 2 && key[0] == '\x1b' && key[1] == '\x1b' &&
+        owed(std::string_view(key.data() + 1, key.size() - 1)) < count_) {
+      ++at;
+      continue;
+    }
+    const size_t reply = owed(key);
     if (reply == count_) {
       at += length;
       continue;

@@ -17,11 +17,14 @@ class LateReplies {
 
   // Drops each owed reply among the keys of bytes[0, size) that the bytes
   // from `read_from` on complete (the keys before were read already, and a
-  // reader may hold a place among them); each reply is dropped once.
+  // reader may hold a place among them); each reply is dropped once. An
+  // Escape typed just as a reply came (ESC, then the reply) stays.
   // Returns the size left. A key cut short at `size` waits for the next read.
   size_t drop(char* bytes, size_t size, size_t read_from, long long now_ms);
 
  private:
+  size_t owed(std::string_view key) const;  // which reply it is; count_ if none
+
   struct Owed {
     ReplyShape shape;
     long long until_ms;

@@ -102,6 +102,7 @@ TEST(ConsolePositionQuery, AnsweredByTheTerminal) {
       {"top left", "", "\x1b[1;1R", "", "0 0", ""},
       {"keys typed around the replies", "ab", "\x1b[12;40R", "cd", "39 11", "abcd"},
       {"Shift+F3 typed before the reply", "\x1b[1;2R", "\x1b[12;40R", "", "39 11", "\x1b[1;2R"},
+      {"Escape typed just before the replies", "\x1b", "\x1b[12;40R", "", "39 11", "\x1b"},
       {"text shaped like a reply", "ab1;2R", "\x1b[2;3R", "", "2 1", "ab1;2R"},
       {"junk that looks like a reply", "\x1b[x\x1b[0;5R", "\x1b[2;3R", "", "2 1",
        "\x1b[x\x1b[0;5R"},

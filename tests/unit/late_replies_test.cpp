@@ -38,6 +38,7 @@ TEST(LateReplies, AreDroppedOnceWhereverTheReadsCutThem) {
       {"both replies, keys around them", "ab\x1b[24;80R\x1b[?6ccd", both, "abcd"},
       {"each reply once", "\x1b[24;80R\x1b[2;3R\x1b[?6c\x1b[?6c", both, "\x1b[2;3R\x1b[?6c"},
       {"no longer owed", "a\x1b[24;80R", expired, "a\x1b[24;80R"},
+      {"Escape typed just before a reply", "\x1b\x1b[24;80R", both, "\x1b"},
   };
   for (const Case& c : cases) {
     for (size_t cut = 0; cut <= c.typed.size(); ++cut) {
