@@ -46,6 +46,11 @@ void discard_typed_ahead();
 // Prompts "Press any key to continue . . . ", waits for one key, ends the line.
 void wait_for_key();
 
+// Whether standard error shows on the screen that standard output writes to
+// (the same terminal or console): a message there, at a prompt, begins on a
+// row of its own.
+bool errors_on_the_screen();
+
 // Why reading standard input failed (an errno value), or 0 when it did not:
 // input that could not be read ends as the end of input does, but is no
 // success.

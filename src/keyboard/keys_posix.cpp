@@ -2,6 +2,7 @@
 // terminal layer reads every byte from the terminal's one queue, and edits
 // and echoes lines itself, so what a key does never depends on when it was
 // typed.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -34,6 +35,13 @@ void open_console() {
 bool stdin_is_interactive() {
   static const bool tty = isatty(STDIN_FILENO) != 0;
   return tty;
+}
+
+bool errors_on_the_screen() {
+  struct stat out {
+  }, err{};
+  return isatty(STDOUT_FILENO) && isatty(STDERR_FILENO) && fstat(STDOUT_FILENO, &out) == 0 &&
+         fstat(STDERR_FILENO, &err) == 0 && out.st_rdev == err.st_rdev;
 }
 
 void prompt_shown(const char* prompt) {

@@ -36,6 +36,12 @@ void prompt_shown(const char* /*prompt*/) {}
 
 int read_failure() { return read_error; }
 
+bool errors_on_the_screen() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) &&
+         GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode);
+}
+
 long read_input(char* buffer, long size) {
   stdin_is_interactive();  // sets binary mode before the first read of a script
   fflush(stdout);

@@ -17,11 +17,13 @@ namespace {
 
 // Said where the entry stops, naming the prompt at which the text was typed,
 // which may be an earlier student's (marks typed beyond a student's three
-// serve the next). What was typed ahead is thrown away, so that a paste's
-// later lines do not go on as menu keys.
+// serve the next), on a row of its own where the prompt is on the screen.
+// What was typed ahead is thrown away, so that a paste's later lines do not
+// go on as menu keys.
 void report_typed_mistake(int student) {
   flush_before_message();
-  fprintf(stderr, "Student%02i: not a mark: %s\n", student, shown_text(unread_text()).text);
+  fprintf(stderr, "%sStudent%02i: not a mark: %s\n", errors_on_the_screen() ? "\n" : "", student,
+          shown_text(unread_text()).text);
   discard_typed_ahead();
 }
 

@@ -1,6 +1,7 @@
 // A line of marks edited as the terminal's canonical mode edits it: see line_editor.h.
 #include "terminal/line_editor.h"
 
+#include <cstdio>
 #include <cstring>
 #include <cwchar>
 
@@ -27,17 +28,35 @@ bool is_word(unsigned char c, bool utf8) {
 // Columns a UTF-8 character takes, as the C library tells in the user's
 // locale (a CJK character or an emoji two); one where it cannot tell. The
 // locale is used only here, so the rest of the program keeps the C locale.
+int columns_in_locale(std::string_view character) {
+  wchar_t wide = 0;
+  std::mbstate_t state{};
+  const size_t used = std::mbrtowc(&wide, character.data(), character.size(), &state);
+  return used == character.size() ? wcwidth(wide) : -1;
+}
+
+#ifdef __NetBSD__
+// No uselocale: the user's locale is set for the call, and set back. Lines
+// are read on one thread only.
+int display_width(std::string_view character) {
+  char before[64] = "C";
+  const char* now = setlocale(LC_CTYPE, nullptr);
+  if (now) snprintf(before, sizeof before, "%s", now);
+  if (!setlocale(LC_CTYPE, "")) return 1;
+  const int width = columns_in_locale(character);
+  setlocale(LC_CTYPE, before);
+  return width < 0 ? 1 : width;
+}
+#else
 int display_width(std::string_view character) {
   static const locale_t user = newlocale(LC_CTYPE_MASK, "", nullptr);
   if (!user) return 1;
   const locale_t before = uselocale(user);
-  wchar_t wide = 0;
-  std::mbstate_t state{};
-  const size_t used = std::mbrtowc(&wide, character.data(), character.size(), &state);
-  const int width = used == character.size() ? wcwidth(wide) : -1;
+  const int width = columns_in_locale(character);
   uselocale(before);
   return width < 0 ? 1 : width;
 }
+#endif
 
 bool one_utf8_character(std::string_view bytes) {
   if (bytes.size() < 2 || static_cast<unsigned char>(bytes[0]) < 0xc0) return false;

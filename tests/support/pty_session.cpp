@@ -3,8 +3,10 @@
 #include <poll.h>
 #if __has_include(<pty.h>)
 #include <pty.h>
+#elif __has_include(<libutil.h>)
+#include <libutil.h>  // where FreeBSD declares openpty
 #else
-#include <util.h>  // macOS and the BSDs declare openpty here
+#include <util.h>  // where macOS, NetBSD and OpenBSD declare it
 #endif
 #include <sys/ioctl.h>
 #include <sys/wait.h>

@@ -64,8 +64,12 @@ std::string repeated(int times, const std::string& text) {
 const std::string kNoRecord = "scores.txt: 0 records; students 01 to 05 keep their marks\n";
 const std::string kOneRecord = "scores.txt: 1 record; students 02 to 05 keep their marks\n";
 const std::string kTwoRecords = "scores.txt: 2 records; students 03 to 05 keep their marks\n";
-const std::string kThreeRecords = "scores.txt: 3 records; students 04 to 05 keep their marks\n";
+const std::string kThreeRecords = "scores.txt: 3 records; students 04 and 05 keep their marks\n";
 const std::string kNotFirst = "scores.txt: 1 record; students 01, 03 to 05 keep their marks\n";
+std::string past_the_rest(int line) {
+  return "scores.txt:" + std::to_string(line) +
+         ": the line goes on past 99 bytes after the marks: the rest is read as the next record\n";
+}
 
 const Book kEarlier = {
     {-1, -2, -3}, {-11, -12, -13}, {-21, -22, -23}, {-31, -32, -33}, {-41, -42, -43}};
@@ -101,10 +105,13 @@ TEST_F(FileReaderTest, ReadsRecordsIntoRows) {
        "x\n1 2 3\ny",
        {{1, 2, 3}, kEarlier[1], kEarlier[2], kEarlier[3], kEarlier[4]},
        kOneRecord},
-      {"notations",
-       "x\n010 0x1F -5\ny\n08 7\nz\n+0X10 -0 0\n",
-       {{8, 31, -5}, {0, 8, 7}, {16, 0, 0}, kEarlier[3], kEarlier[4]},
-       kThreeRecords},
+      {"notations; a leading 0 that changes a mark is said",
+       "x\n010 0x1F -5\ny\n08 7\nz\n+0X10 -0 007\n",
+       {{8, 31, -5}, {0, 8, 7}, {16, 0, 7}, kEarlier[3], kEarlier[4]},
+       "scores.txt:2: \"010\": a leading 0 makes it octal: 8 stored\n"
+       "scores.txt:4: \"0\": a leading 0 makes it octal: 0 stored, and the 8 after it begins the "
+       "next mark\n" +
+           kThreeRecords},
       {"beyond 32 bits",
        "x\n0xFFFFFFFF -0x80000001 " + std::string(40, '9') + "\n",
        {{INT_MAX, INT_MIN, INT_MAX}, kEarlier[1], kEarlier[2], kEarlier[3], kEarlier[4]},
@@ -113,15 +120,22 @@ TEST_F(FileReaderTest, ReadsRecordsIntoRows) {
        "x\n85,90,77\ny\n1 2 3\n",
        {{85, -2, -3}, {1, 2, 3}, kEarlier[2], kEarlier[3], kEarlier[4]},
        "scores.txt:2: not a mark: \",90,77\"\n" + kTwoRecords},
-      {"a name on each marks line: the first line is a label", "Alice 85 90 77\nBob 60 70 80\n",
-       kEarlier, "scores.txt:2: not a mark: \"Bob\"\n" + kNoRecord},
+      {"a name on each marks line: the first line is a label", "Alice\t85 90 77\nBob 60 70 80\n",
+       kEarlier,
+       "scores.txt:1: \"Alice\\t85 90 77\" is taken whole as the label: its marks are sought on "
+       "line 2\nscores.txt:2: not a mark: \"Bob\"\n" +
+           kNoRecord},
       {"long text cut at 20 bytes, control bytes and quotes escaped",
        "x\n\"\x01\\" + std::string(30, 'z') + " 1 2\n", kEarlier,
-       "scores.txt:2: not a mark: \"\\\"\\x01\\\\" + std::string(17, 'z') + "\"\n" + kNoRecord},
+       "scores.txt:2: not a mark: \"\\\"^A\\\\" + std::string(17, 'z') + "\"\n" + kNoRecord},
       {"the edges of what is shown: 0x1f and 0x7f escaped, 0x7e not; 20 bytes whole, 21 cut",
        "x\n\x1f~\x7f" + std::string(17, 'z') + "\ny\n" + std::string(21, 'w') + "\n", kEarlier,
-       "scores.txt:2: not a mark: \"\\x1f~\\x7f" + std::string(17, 'z') +
+       "scores.txt:2: not a mark: \"^_~^?" + std::string(17, 'z') +
            "\"\nscores.txt:4: not a mark: \"" + std::string(20, 'w') + "\"\n" + kNoRecord},
+      {"no raw byte said: a byte that is no UTF-8, a C1 control; a character not cut",
+       "x\n\xff\xfe\x80\xc2\x85\xc3\xa9" + std::string(13, 'z') + "\xc3\xa9\n", kEarlier,
+       "scores.txt:2: not a mark: \"\\xff\\xfe\\x80\\u0085\xc3\xa9" + std::string(13, 'z') +
+           "\"\n" + kNoRecord},
       {"a record cut after its label stores nothing",
        "A\n10 20 30\nB\n40 50 60\nC\n",
        {{10, 20, 30}, {40, 50, 60}, kEarlier[2], kEarlier[3], kEarlier[4]},
@@ -155,9 +169,15 @@ TEST_F(FileReaderTest, ReadsRecordsIntoRows) {
       {"NUL bytes",
        "ab\0c\n1 2\0 3\nx\n4 5 6\n"s,  // a NUL is no white space: the third mark fails
        {{1, 2, -3}, {4, 5, 6}, kEarlier[2], kEarlier[3], kEarlier[4]},
-       "scores.txt:2: not a mark: \"\\x00\"\n" + kTwoRecords},
+       "scores.txt:2: not a mark: \"^@\"\n" + kTwoRecords},
       {"a megabyte line", std::string(1 << 20, 'z') + "\n1 2 3\n", kEarlier,
-       repeated(5, "scores.txt:1: not a mark: \"" + std::string(20, 'z') + "\"\n") + kNoRecord},
+       repeated(5,
+                "scores.txt:1: not a mark: \"" + std::string(20, 'z') + "\"\n" + past_the_rest(1)) +
+           kNoRecord},
+      {"a rest of line past 99 bytes begins the next record",
+       "x\n1 2 3 " + std::string(120, 'z') + "\n",
+       {{1, 2, 3}, kEarlier[1], kEarlier[2], kEarlier[3], kEarlier[4]},
+       past_the_rest(2) + "scores.txt:2: not a mark: end of file\n" + kOneRecord},
       // A mark that cannot be read leaves the record's later marks as they were.
       {"lone minus",
        "x\n- 5 6 7\ny\n1 2 3\n",
@@ -167,7 +187,9 @@ TEST_F(FileReaderTest, ReadsRecordsIntoRows) {
       {"lone minus at a line end",  // the next record's label is the marks' line
        "x\n-\n5 6 7\n8 9 10\n",
        {kEarlier[0], {8, 9, 10}, kEarlier[2], kEarlier[3], kEarlier[4]},
-       "scores.txt:2: not a mark: \"-\"\n" + kNotFirst},
+       "scores.txt:2: not a mark: \"-\"\nscores.txt:3: \"5 6 7\" is taken whole as the label: its "
+       "marks are sought on line 4\n" +
+           kNotFirst},
       {"lone sign as the second mark",
        "x\n85 - 7\n",
        {{85, -2, -3}, kEarlier[1], kEarlier[2], kEarlier[3], kEarlier[4]},
@@ -194,16 +216,27 @@ TEST_F(FileReaderTest, ReadsRecordsIntoRows) {
 }
 
 TEST_F(FileReaderTest, UnreadableFileIsReportedAndChangesNothing) {
-  testing::internal::CaptureStderr();
-  scoreFromFile();
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "scores.txt: No such file or directory\n");
-  EXPECT_EQ(book(), kEarlier);
-
-  ASSERT_EQ(mkdir("scores.txt", 0700), 0);
-  testing::internal::CaptureStderr();
-  scoreFromFile();
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "scores.txt: Is a directory\n");
-  EXPECT_EQ(book(), kEarlier);
+  struct Case {
+    const char* name;
+    int (*make)();  // scores.txt as something else than a file
+    const char* said;
+  };
+  const Case cases[] = {
+      {"missing", [] { return 0; }, "scores.txt: No such file or directory\n"},
+      {"a directory", [] { return mkdir("scores.txt", 0700); }, "scores.txt: Is a directory\n"},
+      {"a FIFO, which no one writes to: not waited for", [] { return mkfifo("scores.txt", 0600); },
+       "scores.txt: not a regular file\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(c.make(), 0);
+    testing::internal::CaptureStderr();
+    scoreFromFile();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.said);
+    EXPECT_EQ(book(), kEarlier);
+    unlink("scores.txt");
+    rmdir("scores.txt");
+  }
 }
 
 }  // namespace

@@ -11,8 +11,10 @@
 #include <unistd.h>
 #if __has_include(<pty.h>)
 #include <pty.h>
+#elif __has_include(<libutil.h>)
+#include <libutil.h>  // where FreeBSD declares openpty
 #else
-#include <util.h>  // macOS and the BSDs declare openpty here
+#include <util.h>  // where macOS, NetBSD and OpenBSD declare it
 #endif
 #ifndef IUTF8
 #define IUTF8 0  // no such flag: an erase takes one byte, as the editor is then told
