@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -103,6 +104,35 @@ TEST_F(WineConsole, ConsoleFunctionsAgreeWithTheTerminal) {
   EXPECT_EQ(a[0].first, 91);
   EXPECT_EQ(colours_of(pane.capture("-e"), 'B'), (std::vector<std::pair<int, int>>{{94, 107}}));
   EXPECT_EQ(colours_of(pane.capture("-e"), 'C'), (std::vector<std::pair<int, int>>{{90, 100}}));
+  unlink((dir + "/results").c_str());
+  rmdir(dir.c_str());
+}
+
+// Keys through the console's input records, as Wine makes them of a
+// terminal's bytes: the same values as the bytes give on a terminal.
+TEST_F(WineConsole, KeysAreTheValuesATerminalGives) {
+  struct Key {
+    std::string typed;
+    std::string value;  // as the probe prints it
+  };
+  const Key keys[] = {
+      {"\x1b[A", "110001"},  {"\x1b[15~", "110105"}, {"\x1b[1;5D", "510003"},  // Ctrl+Left
+      {"\x1b[5~", "110007"}, {"\x1b[3~", "11000a"},  {"\x7f", "8"},           {"\r", "d"},
+      {"\t", "9"},           {"\x1b[Z", "200009"},  // Shift+Tab
+      {"\x1bx", "800078"},   {"\x01", "1"},          {"\xc3\xa9", "e9"},
+  };
+  const std::string dir = make_temp_dir();
+  TmuxPane pane("wine " + windows_build() + "/tests/console_probe.exe text ready keys " +
+                std::to_string(std::size(keys)) + " hold 2>" + dir + "/results");
+  ASSERT_TRUE(pane.wait_for_screen("ready", 60000)) << pane.capture();
+  std::string expected;
+  for (const Key& key : keys) {
+    pane.send_keys(key.typed);
+    expected += key.value + "\n";
+    for (int tries = 0; tries < 600 && results_in(dir).size() < expected.size(); ++tries)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_EQ(results_in(dir).substr(0, expected.size()), expected);
+  }
   unlink((dir + "/results").c_str());
   rmdir(dir.c_str());
 }
