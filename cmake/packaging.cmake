@@ -9,7 +9,7 @@ if(WIN32)
   install(TARGETS marking-system RUNTIME DESTINATION . COMPONENT program)
   install(FILES README.md doc/scores.txt LICENSE DESTINATION . COMPONENT documentation)
   install(FILES doc/console_tour.png DESTINATION doc COMPONENT documentation)
-  install(FILES examples/console_tour.cpp DESTINATION examples COMPONENT example)
+  install(FILES examples/console_tour.cpp examples/move_mark.c DESTINATION examples COMPONENT example)
 else()
   install(TARGETS marking-system RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
   install(FILES README.md doc/scores.txt DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT documentation)
@@ -19,8 +19,8 @@ else()
   install(FILES doc/marking-system.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT manual)
   install(FILES doc/marking-system-console.3 DESTINATION ${CMAKE_INSTALL_MANDIR}/man3
           COMPONENT manual)
-  install(FILES examples/console_tour.cpp DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
-          COMPONENT example)
+  install(FILES examples/console_tour.cpp examples/move_mark.c
+          DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples COMPONENT example)
 
   # What Debian policy asks of a package, for the .debs only: the manual page
   # compressed, the licence as the copyright file, and a compressed changelog,
@@ -44,7 +44,7 @@ else()
   set(dev_docdir ${CMAKE_INSTALL_DATAROOTDIR}/doc/marking-system-dev)
   install(FILES packaging/debian/copyright ${debian_dir}/changelog.gz DESTINATION ${dev_docdir}
           COMPONENT debian_dev EXCLUDE_FROM_ALL)
-  install(FILES examples/console_tour.cpp DESTINATION ${dev_docdir}/examples
+  install(FILES examples/console_tour.cpp examples/move_mark.c DESTINATION ${dev_docdir}/examples
           COMPONENT debian_dev EXCLUDE_FROM_ALL)
   install(FILES ${debian_dir}/marking-system-console.3.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man3
           COMPONENT debian_dev EXCLUDE_FROM_ALL)

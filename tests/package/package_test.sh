@@ -61,13 +61,13 @@ on_terminal() {
 
 # consumer PREFIX [CMAKE_OPTION...]: builds the outside program against the
 # console functions installed in PREFIX with find_package, and the installed
-# tour with it, then runs the program; prints what it reports.
+# examples with it.
 consumer() {
   local prefix=$1 build=$work/consumer
   shift
   rm -rf "$build"
   cmake -S "$src/tests/package/consumer" -B "$build" -DCMAKE_PREFIX_PATH="$prefix" \
-    -DTOUR="$(find "$prefix" -name console_tour.cpp)" "$@" >/dev/null
+    -DEXAMPLES="$(find "$prefix" -path '*/examples/*' -type f | sort | paste -sd ';')" "$@" >/dev/null
   cmake --build "$build" >/dev/null
 }
 
@@ -106,6 +106,7 @@ install)
     ./share/man/man3/marking-system-console.3 \
     ./share/doc/marking-system/README.md ./share/doc/marking-system/scores.txt \
     ./share/doc/marking-system/doc/console_tour.png ./share/doc/marking-system/LICENSE ./share/doc/marking-system/examples/console_tour.cpp \
+    ./share/doc/marking-system/examples/move_mark.c \
     ./include/marking-system/console.h ./lib/libmarking-system-console.a \
     ./lib/pkgconfig/marking-system-console.pc ./lib/cmake/marking-system/marking-system-config.cmake \
     ./lib/cmake/marking-system/marking-system-config-version.cmake \
@@ -212,6 +213,7 @@ deb)
     $cmake_files-targets-CONFIG.cmake ./usr/share/doc/marking-system-dev/copyright \
     ./usr/share/doc/marking-system-dev/changelog.gz \
     ./usr/share/doc/marking-system-dev/examples/console_tour.cpp \
+    ./usr/share/doc/marking-system-dev/examples/move_mark.c \
     ./usr/share/man/man3/marking-system-console.3.gz
   dpkg-deb -x "$deb" "$work/root"
   session "$work/root/usr/share/doc/marking-system/scores.txt" "$work/root/usr/bin/marking-system"
@@ -223,7 +225,7 @@ zip)
   dir=$(echo "$work"/marking-system-*-win64)
   (cd "$dir" && find . ! -type d) >"$work/files"
   same_files "$work/files" ./marking-system.exe ./README.md ./scores.txt ./LICENSE ./doc/console_tour.png \
-    ./examples/console_tour.cpp ./include/marking-system/console.h \
+    ./examples/console_tour.cpp ./examples/move_mark.c ./include/marking-system/console.h \
     ./lib/libmarking-system-console.a ./lib/cmake/marking-system/marking-system-config.cmake \
     ./lib/cmake/marking-system/marking-system-config-version.cmake \
     ./lib/cmake/marking-system/marking-system-targets.cmake \

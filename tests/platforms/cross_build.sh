@@ -35,9 +35,11 @@ macos)
     "$zig" c++ -target "$target" -O2 -std=c++17 -I"$dir/prefix/include" -c "$src/examples/console_tour.cpp" \
       -o "$dir/tour.o"
     "$zig" cc -target "$target" "$dir/tour.o" -L"$dir/prefix/lib" -lmarking-system-console -o "$dir/tour"
-    "$zig" cc -target "$target" -O2 -std=c99 -Wall -Werror "$src/tests/package/consumer/c/round_trip.c" \
-      -I"$dir/prefix/include" -L"$dir/prefix/lib" -lmarking-system-console -o "$dir/round_trip"
-    for program in src/marking-system tour round_trip; do
+    for c_program in tests/package/consumer/c/round_trip.c examples/move_mark.c; do
+      "$zig" cc -target "$target" -O2 -std=c99 -Wall -Werror "$src/$c_program" -I"$dir/prefix/include" \
+        -L"$dir/prefix/lib" -lmarking-system-console -o "$dir/$(basename "$c_program" .c)"
+    done
+    for program in src/marking-system tour round_trip move_mark; do
       file "$dir/$program" | grep -q "Mach-O 64-bit .*executable" || { file "$dir/$program"; exit 1; }
     done
     echo "$target: $(file -b "$dir/src/marking-system")"
