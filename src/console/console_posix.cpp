@@ -280,27 +280,30 @@ void after_key_call(bool gave_key) {
 
 void forget_key_calls() { polling = held = false; }
 
+// Before the first key is read: a lone Escape's wait, 500 ms as terminal
+// multiplexers wait, or ESCDELAY's, as curses reads it; and a forked child
+// holds no key mode of its parent's.
+void prepare_for_keys() {
+  static bool prepared = false;
+  if (prepared) return;
+  prepared = true;
+  const char* delay = getenv("ESCDELAY");
+  if (delay && *delay >= '0' && *delay <= '9') terminal_key_gap(atoi(delay));
+  pthread_atfork(nullptr, nullptr, forget_key_calls);
+}
+
 // One byte of the next key, as conio's getch gives an arrow byte by byte. The
 // key is read whole, in key mode, from the queue the queries also read, so
 // no key typed is lost to them. Where key mode cannot be set, the key is
 // read in the caller's mode.
 int key_byte(bool echo) {
   Lock lock;
+  prepare_for_keys();
   const bool entered = terminal_enter_key_mode();
   const int byte = terminal_read_key_byte(echo);
   if (entered) terminal_leave_key_mode();
   after_key_call(byte != EOF);
   return byte;
-}
-
-// The key's wait: 500 ms, as terminal multiplexers wait, or ESCDELAY's.
-int escape_delay() {
-  static int delay = -1;
-  if (delay < 0) {
-    const char* set = getenv("ESCDELAY");
-    delay = set && *set >= '0' && *set <= '9' ? atoi(set) : kKeyGapMs;
-  }
-  return delay;
 }
 
 }  // namespace
@@ -414,6 +417,7 @@ int getkeye(void) { return key_byte(true); }
 
 int keyhit(void) {
   Lock lock;
+  prepare_for_keys();
   // In the caller's mode the terminal may hold typed keys until Enter; where
   // key mode cannot be set, it is looked at in that mode.
   const bool entered = terminal_enter_key_mode();
@@ -426,12 +430,11 @@ int keyhit(void) {
 int readkey(int wait_ms) {
   fflush(stdout);
   Lock lock;
+  prepare_for_keys();
   static bool watching = false;
   if (!watching) {
     watching = true;
     terminal_watch_resizes();
-    terminal_key_gap(escape_delay());
-    pthread_atfork(nullptr, nullptr, forget_key_calls);
   }
   if (terminal_take_resize()) return CK_RESIZE;
   const bool entered = terminal_enter_key_mode();
@@ -439,11 +442,8 @@ int readkey(int wait_ms) {
   int value = 0;
   for (;;) {
     std::string_view key;
-    const long long left = deadline - monotonic_ms();
-    const Read read = terminal_read_key(wait_ms < 0 ? kWaitForever
-                                        : left > 0  ? static_cast<int>(left)
-                                                    : 0,
-                                        &key, true);
+    const Read read =
+        terminal_read_key(wait_ms < 0 ? kWaitForever : ms_until(deadline), &key, true);
     if (read == Read::kEnded) {
       value = EOF;
     } else if (read == Read::kNone) {

@@ -185,9 +185,10 @@ Fill fill(int timeout_ms, bool letting_go) {
   if (fd < 0) return Fill::kEnded;
   // From the background a read stops the job (SIGTTIN), or fails at once
   // where SIGTTIN is ignored or held: no wait comes first, which would take
-  // a key typed for the job in front.
+  // a key typed for the job in front. A look that does not wait reads only
+  // what is there, wherever the job is.
   Ready ready = Ready::kReady;
-  if (terminal_in_foreground())
+  if (timeout_ms == 0 || terminal_in_foreground())
     ready = letting_go ? wait_letting_go(fd, timeout_ms) : wait_ready(fd, false, -1, timeout_ms);
   if (ready == Ready::kTimedOut) return Fill::kTimedOut;
   if (ready == Ready::kWoken) return Fill::kNothing;
@@ -211,16 +212,14 @@ long next_key(int wait_ms, bool resizes_end) {
     if (const size_t length = key_length(queue + head, tail - head, gap_passed)) return length;
     if (ended) return -1;
     if (resizes_end && resized) return 0;
-    long long timeout = wait_ms == kWaitForever ? kWaitForever : deadline - now;
-    if (looked && timeout != kWaitForever && timeout <= 0) return 0;
+    int timeout = wait_ms == kWaitForever ? kWaitForever : ms_until(deadline);
+    if (looked && timeout == 0) return 0;
     if (head < tail) {  // the rest of a key that has begun: at most until the gap
-      const long long gap_left = last_read_ms + key_gap_ms - now;
+      const int gap_left = ms_until(last_read_ms + key_gap_ms);
       if (timeout == kWaitForever || gap_left < timeout) timeout = gap_left;
     }
-    const Fill got =
-        fill(timeout > 0 || timeout == kWaitForever ? static_cast<int>(timeout) : 0, true);
     // An empty read where the terminal edits (Ctrl-D) ends this read alone.
-    if (got == Fill::kEnded && head == tail) return -1;
+    if (fill(timeout, true) == Fill::kEnded && head == tail) return -1;
     looked = true;
   }
 }
@@ -299,8 +298,7 @@ bool terminal_ask(std::string_view query, Reply* replies, size_t count, ReplySha
     const size_t length = key_length(queue + head + at, tail - head - at, gap_passed);
     if (length == 0) {
       if (gap_passed) break;
-      const long long left = deadline - monotonic_ms();
-      const Fill got = fill(left > 0 ? static_cast<int>(left) : 0, false);
+      const Fill got = fill(ms_until(deadline), false);
       gap_passed = got == Fill::kTimedOut || got == Fill::kEnded;
       continue;
     }

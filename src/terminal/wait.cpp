@@ -53,9 +53,8 @@ int wait_once(int fd, bool for_writing, int wake, int timeout_ms) {
 Ready wait_ready(int fd, bool for_writing, int wake, int timeout_ms) {
   const long long deadline = monotonic_ms() + timeout_ms;
   for (;;) {
-    const long long left = timeout_ms == kWaitForever ? kWaitForever : deadline - monotonic_ms();
     const int n = wait_once(fd, for_writing, wake,
-                            left > 0 || left == kWaitForever ? static_cast<int>(left) : 0);
+                            timeout_ms == kWaitForever ? kWaitForever : ms_until(deadline));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return Ready::kFailed;
     if (n == 0) return Ready::kTimedOut;
@@ -73,6 +72,11 @@ long read_waiting(int fd, char* buffer, size_t size) {
         wait_ready(fd, false, -1, kWaitForever) == Ready::kFailed)
       return -1;
   }
+}
+
+int ms_until(long long deadline_ms) {
+  const long long left = deadline_ms - monotonic_ms();
+  return left > 0 ? static_cast<int>(left) : 0;
 }
 
 long long monotonic_ms() {

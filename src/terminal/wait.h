@@ -23,5 +23,7 @@ Ready wait_ready(int fd, bool for_writing, int wake, int timeout_ms);
 // signals, and on a descriptor an earlier program left non-blocking.
 long read_waiting(int fd, char* buffer, size_t size);
 
-// Milliseconds on a clock that only goes forward.
+// Milliseconds on a clock that only goes forward, and those left until a
+// time on it: 0 once it has passed.
 long long monotonic_ms();
+int ms_until(long long deadline_ms);
