@@ -44,7 +44,9 @@ bool errors_on_the_screen() {
          fstat(STDERR_FILENO, &err) == 0 && out.st_rdev == err.st_rdev;
 }
 
+// A script has no stop to show a prompt again after.
 void prompt_shown(const char* prompt) {
+  if (!stdin_is_interactive()) return;
   TerminalLock lock;
   terminal_set_prompt(prompt);
 }

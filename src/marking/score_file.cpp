@@ -128,12 +128,10 @@ bool read_file_mark(ScoresFile& in, int* mark, char* sign) {
     digits[count] = 0;
     const char sign_text[2] = {*sign, 0};
     if (split)
-      report(in.line,
-             "\"%s%s\": a leading 0 makes it octal: %d stored, and the %c after it "
-             "begins the next mark",
+      report(in.line, "\"%s%s\" is octal (a leading 0): %d stored, then %c begins the next mark",
              sign_text, digits, *mark, c);
     else
-      report(in.line, "\"%s%s\": a leading 0 makes it octal: %d stored", sign_text, digits, *mark);
+      report(in.line, "\"%s%s\" is octal (a leading 0): %d stored", sign_text, digits, *mark);
   }
   return true;
 }
@@ -221,6 +219,9 @@ void scoreFromFile() {
     report_unreadable();
     return;
   }
+  // A buffer of its own: stdio need not ask the file its block size again.
+  static char buffer[4096];
+  setvbuf(file, buffer, _IOFBF, sizeof buffer);
   ScoresFile in{file};
   bool stored[kStudents] = {};  // a student got a mark from the file
   // One record per row; records after the fifth have no row and are not read.
@@ -236,7 +237,7 @@ void scoreFromFile() {
     }
     if (feof(file)) break;
     if (holds_marks(label))
-      report(in.line - 1, "%s is taken whole as the label: its marks are sought on line %d",
+      report(in.line - 1, "%s taken whole as the label; marks sought on line %d",
              shown_text(std::string_view(label.data(), label.size() - 1), true).text, in.line);
     // After a mark that cannot be read, the record's later marks are left as
     // they were too: reading on would put the next number into the wrong subject.
@@ -257,9 +258,7 @@ void scoreFromFile() {
         report_not_a_mark(in.text_line, there);
     }
     if (rest.size() == kRestBytes && rest.back() != '\n' && !feof(file))
-      report(line,
-             "the line goes on past %zu bytes after the marks: the rest is read as the next "
-             "record",
+      report(line, "over %zu bytes after the marks: the rest is read as the next record",
              kRestBytes);
   }
   fclose(file);

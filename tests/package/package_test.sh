@@ -171,11 +171,14 @@ manual)
     grep -q "^$section\$" "$work/page" || fail "no $section section"
   done
   # Each message the DIAGNOSTICS section shows, as rendered, is one the program writes.
-  mkdir "$work/empty" "$work/names"
+  mkdir "$work/empty" "$work/names" "$work/mistakes" "$work/fifo"
   printf 'x\nAlice 85 90 77\ny\n1 2 3\n' >"$work/names/scores.txt"
+  { printf 'Alice Chan\t85 90 77\n010 90 77\nBob\n1 2 3'; printf '%120s\n' ''; } >"$work/mistakes/scores.txt"
+  mkfifo "$work/fifo/scores.txt"
   {
-    (cd "$work/empty" && printf '1f q' | "$3" >/dev/null) || true
-    (cd "$work/names" && printf '1f q' | "$3" >/dev/null) || true
+    for dir in empty names mistakes fifo; do
+      (cd "$work/$dir" && printf '1f q' | "$3" >/dev/null) || true
+    done
     printf '1k70,90,77\n q' | "$3" >/dev/null || true
     printf 'q' | "$3" >/dev/full || true
     "$3" <&- >/dev/null || true

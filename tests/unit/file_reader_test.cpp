@@ -68,7 +68,7 @@ const std::string kThreeRecords = "scores.txt: 3 records; students 04 and 05 kee
 const std::string kNotFirst = "scores.txt: 1 record; students 01, 03 to 05 keep their marks\n";
 std::string past_the_rest(int line) {
   return "scores.txt:" + std::to_string(line) +
-         ": the line goes on past 99 bytes after the marks: the rest is read as the next record\n";
+         ": over 99 bytes after the marks: the rest is read as the next record\n";
 }
 
 const Book kEarlier = {
@@ -108,9 +108,8 @@ TEST_F(FileReaderTest, ReadsRecordsIntoRows) {
       {"notations; a leading 0 that changes a mark is said",
        "x\n010 0x1F -5\ny\n08 7\nz\n+0X10 -0 007\n",
        {{8, 31, -5}, {0, 8, 7}, {16, 0, 7}, kEarlier[3], kEarlier[4]},
-       "scores.txt:2: \"010\": a leading 0 makes it octal: 8 stored\n"
-       "scores.txt:4: \"0\": a leading 0 makes it octal: 0 stored, and the 8 after it begins the "
-       "next mark\n" +
+       "scores.txt:2: \"010\" is octal (a leading 0): 8 stored\n"
+       "scores.txt:4: \"0\" is octal (a leading 0): 0 stored, then 8 begins the next mark\n" +
            kThreeRecords},
       {"beyond 32 bits",
        "x\n0xFFFFFFFF -0x80000001 " + std::string(40, '9') + "\n",
@@ -122,8 +121,8 @@ TEST_F(FileReaderTest, ReadsRecordsIntoRows) {
        "scores.txt:2: not a mark: \",90,77\"\n" + kTwoRecords},
       {"a name on each marks line: the first line is a label", "Alice\t85 90 77\nBob 60 70 80\n",
        kEarlier,
-       "scores.txt:1: \"Alice\\t85 90 77\" is taken whole as the label: its marks are sought on "
-       "line 2\nscores.txt:2: not a mark: \"Bob\"\n" +
+       "scores.txt:1: \"Alice\\t85 90 77\" taken whole as the label; marks sought on line "
+       "2\nscores.txt:2: not a mark: \"Bob\"\n" +
            kNoRecord},
       {"long text cut at 20 bytes, control bytes and quotes escaped",
        "x\n\"\x01\\" + std::string(30, 'z') + " 1 2\n", kEarlier,
@@ -187,8 +186,8 @@ TEST_F(FileReaderTest, ReadsRecordsIntoRows) {
       {"lone minus at a line end",  // the next record's label is the marks' line
        "x\n-\n5 6 7\n8 9 10\n",
        {kEarlier[0], {8, 9, 10}, kEarlier[2], kEarlier[3], kEarlier[4]},
-       "scores.txt:2: not a mark: \"-\"\nscores.txt:3: \"5 6 7\" is taken whole as the label: its "
-       "marks are sought on line 4\n" +
+       "scores.txt:2: not a mark: \"-\"\nscores.txt:3: \"5 6 7\" taken whole as the label; marks "
+       "sought on line 4\n" +
            kNotFirst},
       {"lone sign as the second mark",
        "x\n85 - 7\n",
