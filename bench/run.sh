@@ -3,7 +3,8 @@
 # stripped as installed, then measures both in one run: a 100,000-action
 # session timed as whole processes (bench_session), their code and file
 # sizes, and on a 10,000-action session the deterministic counts: user-space
-# instructions (callgrind) and system calls (strace -c).
+# instructions (callgrind) and system calls (strace -c); then keys read with
+# the console functions (bench_keys).
 #   bench/run.sh [RUNS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,6 +17,7 @@ plain=$work/plain_marking
 strip -o "$program" build-bench/src/marking-system
 strip -o "$plain" build-bench/bench/plain_marking
 bench=$PWD/build-bench/bench/bench_session
+keys=$PWD/build-bench/bench
 
 "$bench" 100000 "$program" "$plain" "${1:-11}"
 
@@ -37,3 +39,7 @@ printf '\n%-26s %12s %12s %8s\n' "" program "plain C" ratio
 row "code size (size: text)" "$(text "$program")" "$(text "$plain")"
 row "instructions, 10,000 acts" "$(instructions "$program")" "$(instructions "$plain")"
 row "system calls, 10,000 acts" "$(system_calls "$program")" "$(system_calls "$plain")"
+
+# Keys read with the console functions, by a program built on the library.
+echo
+"$keys/bench_keys" "$keys/key_reader" 3000

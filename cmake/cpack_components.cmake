@@ -5,7 +5,8 @@
 # the licence and the plain manual page that every other install has:
 #   marking-system      the program, depending on the C library only
 #   marking-system-dev  the console functions' header, library, CMake and
-#                       pkg-config files, and the example
+#                       pkg-config files, and the examples; depending on the
+#                       C library's development files
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
   execute_process(COMMAND git -C ${CPACK_MARKING_SOURCE_DIR} log -1 --format=%ct
                   OUTPUT_VARIABLE last_commit OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
@@ -31,6 +32,9 @@ if(CPACK_GENERATOR STREQUAL "DEB")
   set(CPACK_DEBIAN_RUNTIME_DESCRIPTION
       "${summary}\n${CPACK_PACKAGE_DESCRIPTION}")
   set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
+  # A static library: its users link it with the C library's own development
+  # files (the runtime package's Depends come from dpkg-shlibdeps).
+  set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libc6-dev | libc-dev")
   set(CPACK_DEBIAN_DEV_DESCRIPTION
       "console control functions for C and C++ programs
 The console control functions of the marking system as a static library for
