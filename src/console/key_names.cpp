@@ -34,7 +34,7 @@ int character(std::string_view key) {
 int modifiers(int parameter) {
   if (parameter < 2 || parameter > 16) return 0;
   const int bits = parameter - 1;
-  return (bits & 1 ? CK_SHIFT : 0) | (bits & (2 | 8) ? CK_ALT : 0) | (bits & 4 ? CK_CTRL : 0);
+  return ((bits & 1) ? CK_SHIFT : 0) | ((bits & (2 | 8)) ? CK_ALT : 0) | ((bits & 4) ? CK_CTRL : 0);
 }
 
 // The keys that end with a letter, after ESC [ or ESC O; 0 for another letter.

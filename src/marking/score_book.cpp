@@ -32,7 +32,7 @@ double average_of(int total) { return total / static_cast<double>(kSubjects); }
 int grade_index(int total) {
   const auto average = static_cast<float>(average_of(total));
   int grade = 0;
-  while (grade < kGrades - 1 && !(average > kGradeBands[grade].above)) ++grade;
+  while (grade < kGrades - 1 && !(average > static_cast<float>(kGradeBands[grade].above))) ++grade;
   return grade;
 }
 

@@ -11,7 +11,6 @@
 
 #include <cctype>
 #include <cerrno>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -73,15 +72,13 @@ int digit_value(int c, int base) {
   return value < base ? value : -1;
 }
 
-void report(int line, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void report(int line, const char* format, ...) {
+// A mistake, said with the line of the file where it is.
+struct Message {
+  char text[sizeof(ShownText) + 80];  // a quoted line, and what is said of it
+};
+void report(int line, const Message& message) {
   flush_before_message();
-  fprintf(stderr, "scores.txt:%d: ", line);
-  va_list arguments;
-  va_start(arguments, format);
-  vfprintf(stderr, format, arguments);
-  va_end(arguments);
-  fputc('\n', stderr);
+  fprintf(stderr, "scores.txt:%d: %s\n", line, message.text);
 }
 
 // Reads one mark the way fscanf's %i does: white space, an optional sign, then
@@ -127,11 +124,14 @@ bool read_file_mark(ScoresFile& in, int* mark, char* sign) {
   if (base == 8 && (magnitude != as_decimal || split)) {
     digits[count] = 0;
     const char sign_text[2] = {*sign, 0};
-    if (split)
-      report(in.line, "\"%s%s\" is octal (a leading 0): %d stored, then %c begins the next mark",
-             sign_text, digits, *mark, c);
-    else
-      report(in.line, "\"%s%s\" is octal (a leading 0): %d stored", sign_text, digits, *mark);
+    Message said{};
+    snprintf(said.text, sizeof said.text, "\"%s%s\" is octal (a leading 0): %d stored", sign_text,
+             digits, *mark);
+    if (split) {
+      const size_t size = strlen(said.text);
+      snprintf(said.text + size, sizeof said.text - size, ", then %c begins the next mark", c);
+    }
+    report(in.line, said);
   }
   return true;
 }
@@ -236,9 +236,12 @@ void scoreFromFile() {
       return;
     }
     if (feof(file)) break;
-    if (holds_marks(label))
-      report(in.line - 1, "%s taken whole as the label; marks sought on line %d",
-             shown_text(std::string_view(label.data(), label.size() - 1), true).text, in.line);
+    if (holds_marks(label)) {
+      Message said{};
+      snprintf(said.text, sizeof said.text, "%s taken whole as the label; marks sought on line %d",
+               shown_text(std::string_view(label.data(), label.size() - 1), true).text, in.line);
+      report(in.line - 1, said);
+    }
     // After a mark that cannot be read, the record's later marks are left as
     // they were too: reading on would put the next number into the wrong subject.
     int read = 0;
@@ -257,9 +260,13 @@ void scoreFromFile() {
       else if (a_record)
         report_not_a_mark(in.text_line, there);
     }
-    if (rest.size() == kRestBytes && rest.back() != '\n' && !feof(file))
-      report(line, "over %zu bytes after the marks: the rest is read as the next record",
-             kRestBytes);
+    if (rest.size() == kRestBytes && rest.back() != '\n' && !feof(file)) {
+      Message said{};
+      snprintf(said.text, sizeof said.text,
+               "over %d bytes after the marks: the rest is read as the next record",
+               static_cast<int>(kRestBytes));
+      report(line, said);
+    }
   }
   fclose(file);
   report_kept_marks(stored);

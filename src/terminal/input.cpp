@@ -209,7 +209,8 @@ long next_key(int wait_ms, bool resizes_end) {
   for (bool looked = false;;) {
     const long long now = monotonic_ms();
     const bool gap_passed = ended || now - last_read_ms >= key_gap_ms;
-    if (const size_t length = key_length(queue + head, tail - head, gap_passed)) return length;
+    if (const size_t length = key_length(queue + head, tail - head, gap_passed))
+      return static_cast<long>(length);
     if (ended) return -1;
     if (resizes_end && resized) return 0;
     int timeout = wait_ms == kWaitForever ? kWaitForever : ms_until(deadline);

@@ -72,7 +72,7 @@ bool terminal_ask(std::string_view query, Reply* replies, size_t count, ReplySha
 
 // What a wait does, holding the lock, when the program resumes after a stop
 // in the foreground: the reader shows again what it waits at.
-void terminal_on_resume_redraw(void (*redraw)());
+void terminal_on_resume_redraw(void (*show)());
 
 // Notes each change of the window's size from now on (SIGWINCH, unless the
 // program handles it itself): a wait for a key ends on it, and

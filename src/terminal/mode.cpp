@@ -80,7 +80,7 @@ void look_for_terminal() {
     own_fd_ = found_fd_;  // opened here, as its own description is opened
     return;
   }
-  char name[256];
+  char name[256] = "";
   if (found_fd_ < 0 || ttyname_r(found_fd_, name, sizeof name) != 0) return;
   own_fd_ = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (own_fd_ >= 0 && !same_terminal(own_fd_, device_)) {  // the name is another's here

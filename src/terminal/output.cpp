@@ -23,7 +23,7 @@ bool write_all(int fd, std::string_view bytes, int wait_ms) {
 
 void terminal_own_output() {
   for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
-    char name[256];
+    char name[256] = "";
     struct stat was {
     }, now{};
     if (!isatty(fd) || ttyname_r(fd, name, sizeof name) != 0 || fstat(fd, &was) != 0) continue;

@@ -31,6 +31,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <string_view>
 #ifndef _WIN32
@@ -143,7 +144,8 @@ int main(int argc, char** argv) {
         key = step == "held" ? readkey(0) : keyhit() ? getkey() : 0;
         if (key) fprintf(stderr, "[got %d]", key);
         if (!key && !looked) fputs("[ready]", stderr);
-        if (!key) usleep(1000);  // drawing, as a program would
+        const timespec drawing = {0, 1000000};  // as a program would between looks
+        if (!key) nanosleep(&drawing, nullptr);
       }
     } else if (step == "fork") {
       const int first = getkey();

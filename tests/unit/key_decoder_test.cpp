@@ -189,7 +189,7 @@ std::vector<std::pair<std::string, std::string>> terminfo_keys(const std::string
 // are function keys with modifiers, numbered differently by each terminal
 // (xterm's kf13 is Shift+F1, rxvt's Shift+F3): kAnyFunctionKey.
 constexpr int kAnyFunctionKey = -1;
-std::vector<int> named(const std::string& cap) {
+std::vector<int> names_of(const std::string& cap) {
   static const std::map<std::string, std::vector<int>> kNames = {
       {"kcuu1", {CK_UP}},
       {"kcud1", {CK_DOWN}},
@@ -280,7 +280,7 @@ TEST(KeyDecoder, DecodesEveryKeyThatTerminfoListsWholeAndNamesIt) {
       // A mouse report is followed by raw bytes, not a key; a capability
       // with no string (kitty's own entry lists some) is no key at all.
       if (cap == "kmous" || key.empty()) continue;
-      for (const int value : named(cap)) names[key].insert(value);
+      for (const int value : names_of(cap)) names[key].insert(value);
       listed.emplace_back(type + " " + cap, key);
     }
   }
