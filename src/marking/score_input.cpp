@@ -17,12 +17,14 @@ namespace {
 
 // Said where the entry stops, naming the prompt at which the text was typed,
 // which may be an earlier student's (marks typed beyond a student's three
-// serve the next), on a row of its own where the prompt is on the screen.
-// What was typed ahead is thrown away, so that a paste's later lines do not
-// go on as menu keys.
-void report_typed_mistake(int student) {
+// serve the next): then the prompt the entry stopped at is on the screen
+// after the typed line, and the message begins a row of its own. What was
+// typed ahead is thrown away, so that a paste's later lines do not go on as
+// menu keys.
+void report_typed_mistake(int typed_at, int student) {
   flush_before_message();
-  fprintf(stderr, "%sStudent%02i: not a mark: %s\n", errors_on_the_screen() ? "\n" : "", student,
+  const bool after_a_prompt = typed_at != student && errors_on_the_screen();
+  fprintf(stderr, "%sStudent%02i: not a mark: %s\n", after_a_prompt ? "\n" : "", typed_at,
           shown_text(unread_text()).text);
   discard_typed_ahead();
 }
@@ -51,7 +53,7 @@ void input_score() {
       }
       if (read == 0) {
         stopped = true;
-        report_typed_mistake(typed_at);
+        report_typed_mistake(typed_at, i);
       }
     }
   }
