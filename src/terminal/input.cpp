@@ -51,11 +51,13 @@ void wake() {
   if (fd >= 0 && write(fd, &byte, 1) < 0) return;  // full: waking already
 }
 
-// Continued in the background, nothing is shown: the reader shows it when
-// the program is brought back, continued again.
+// Continued in the foreground, the reader shows again what it waits at.
+// Continued in the background, it shows nothing: woken, it reads, and the
+// read stops the job again (SIGTTIN), as any job's that reads from the
+// background, so that the shell's fg continues it, and it shows it then. (A
+// shell's fg sends no SIGCONT to a job that is running.)
 void note_resumed() {
-  if (!terminal_in_foreground()) return;
-  resumed = 1;
+  if (terminal_in_foreground()) resumed = 1;
   wake();
 }
 
