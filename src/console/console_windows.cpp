@@ -27,14 +27,14 @@ COORD cell(int x, int y) {
   return c;
 }
 
-SRWLOCK lock = SRWLOCK_INIT;
+SRWLOCK srw_lock = SRWLOCK_INIT;
 
 // Holds the lock for as long as it lives.
-struct Turn {
-  Turn() { AcquireSRWLockExclusive(&lock); }
-  ~Turn() { ReleaseSRWLockExclusive(&lock); }
-  Turn(const Turn&) = delete;
-  Turn& operator=(const Turn&) = delete;
+struct Lock {
+  Lock() { AcquireSRWLockExclusive(&srw_lock); }
+  ~Lock() { ReleaseSRWLockExclusive(&srw_lock); }
+  Lock(const Lock&) = delete;
+  Lock& operator=(const Lock&) = delete;
 };
 
 // The cursor and the attributes found before the first change: normvideo
@@ -71,7 +71,7 @@ void remember_to_put_back() {
 void gotoxy(int x, int y) { SetConsoleCursorPosition(output(), cell(x, y)); }
 
 void SetCursorVisible(int visible, int size) {
-  Turn turn;
+  Lock held;
   const HANDLE console = output();
   if (!found_cursor && GetConsoleCursorInfo(console, &cursor_found)) {
     found_cursor = true;
@@ -117,7 +117,7 @@ void clreol(void) {
 }
 
 void setrgb(int preset) {
-  Turn turn;
+  Lock held;
   const HANDLE console = output();
   CONSOLE_SCREEN_BUFFER_INFO info{};
   if (!found_attributes && GetConsoleScreenBufferInfo(console, &info)) {
@@ -129,7 +129,7 @@ void setrgb(int preset) {
 }
 
 void normvideo(void) {
-  Turn turn;
+  Lock held;
   if (found_attributes) SetConsoleTextAttribute(output(), default_attributes);
 }
 
